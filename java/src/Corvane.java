@@ -1,0 +1,105 @@
+import java.io.IOException;
+import java.io.InputStream;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
+import java.util.Locale;
+
+/**
+ * Full-screen output through the native library CorvaneNative.
+ *
+ * <p>{@link #initScreen} takes over a top-level window by its exact title and switches the
+ * display into full-screen mode; {@link #pixelsToScreen} then shows one frame of ARGB pixels per
+ * call, centred on the screen. Calls must not overlap.
+ */
+public final class Corvane {
+  static final String LIBRARY = "CorvaneNative";
+
+  /** Where the native library came from: "java.library.path" or the extracted file. */
+  static String loadedFrom;
+
+  static {
+    load();
+  }
+
+  private Corvane() {}
+
+  /**
+   * Takes over the top-level window titled {@code title} and enters full-screen mode at the
+   * smallest display mode that holds {@code width} x {@code height}.
+   *
+   * @throws NullPointerException if {@code title} is null
+   * @throws IllegalStateException if no window bears the title, or the screen is already set up
+   */
+  public static native void initScreen(int width, int height, String title);
+
+  /**
+   * Shows one frame: {@code height} rows of {@code width} ARGB pixels, row r starting at {@code
+   * pixels[offset + r * scansize]}, centred on the screen. {@code x} and {@code y} are not used.
+   *
+   * @throws IllegalStateException if the screen is not set up
+   * @throws NullPointerException if {@code pixels} is null
+   * @throws IllegalArgumentException if the frame is larger than the display mode
+   * @throws ArrayIndexOutOfBoundsException if a row lies outside {@code pixels}
+   */
+  public static native void pixelsToScreen(
+      int x, int y, int width, int height, int[] pixels, int offset, int scansize);
+
+  /** Makes sure the native library is loaded (the class's initialiser does it). */
+  static void ensureLoaded() {}
+
+  private static void load() {
+    try {
+      System.loadLibrary(LIBRARY);
+      loadedFrom = "java.library.path";
+      return;
+    } catch (UnsatisfiedLinkError notOnLibraryPath) {
+      // Fall back to the native carried inside the jar.
+    }
+    String platform = platform();
+    String file = System.mapLibraryName(LIBRARY);
+    String resource = "/natives/" + platform + "/" + file;
+    try (InputStream in = Corvane.class.getResourceAsStream(resource)) {
+      if (in == null) {
+        throw new UnsatisfiedLinkError(
+            "no " + file + " on java.library.path and none for " + platform + " in the jar");
+      }
+      Path dir = Files.createTempDirectory("corvane");
+      Path target = dir.resolve(file);
+      Files.copy(in, target, StandardCopyOption.REPLACE_EXISTING);
+      target.toFile().deleteOnExit();
+      dir.toFile().deleteOnExit();
+      System.load(target.toAbsolutePath().toString());
+      loadedFrom = target.toAbsolutePath().toString();
+    } catch (IOException e) {
+      UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot extract " + resource);
+      error.initCause(e);
+      throw error;
+    }
+  }
+
+  /** The jar's name for the running OS and architecture, e.g. "windows-x64". */
+  static String platform() {
+    String os = System.getProperty("os.name", "").toLowerCase(Locale.ROOT);
+    String arch = System.getProperty("os.arch", "").toLowerCase(Locale.ROOT);
+    String name = null;
+    if (os.startsWith("windows")) {
+      if (arch.equals("x86") || arch.equals("i386") || arch.equals("i686")) {
+        name = "windows-x86";
+      } else if (arch.equals("amd64") || arch.equals("x86_64")) {
+        name = "windows-x64";
+      }
+    } else if (os.startsWith("linux") && (arch.equals("amd64") || arch.equals("x86_64"))) {
+      name = "linux-x64";
+    }
+    if (name == null) {
+      throw new UnsatisfiedLinkError(
+          "CorvaneNative does not support "
+              + System.getProperty("os.name")
+              + " on "
+              + System.getProperty("os.arch")
+              + "; supported: windows-x86, windows-x64, linux-x64 (simulated display)");
+    }
+    return name;
+  }
+}

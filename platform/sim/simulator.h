@@ -1,0 +1,90 @@
+// Control side of the simulated platform: what a test sets up, scripts and
+// inspects. The library itself sees only corvane_platform.h.
+//
+// The simulation keeps one desktop (top-level windows in enumeration order,
+// window classes, the cursor's show count), one display (the accepted depths,
+// the mode in force, a front and a back buffer that Flip swaps without
+// copying) and one log of every platform call, in order, with its arguments.
+// Calls outside what is simulated abort the process with a message.
+#pragma once
+
+#include <corvane_platform.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// A fresh desktop and display: no windows, every depth accepted, no scripts,
+// an empty call log. Objects handed out before are gone.
+void reset();
+
+// --- desktop ---------------------------------------------------------------
+// Adds a top-level window at the end of the enumeration order. Windows of
+// the same `windowClass` share one class background.
+HWND addWindow(const std::string& title, WNDPROC procedure = nullptr, int windowClass = 0);
+std::string windowTitle(HWND window);
+LONG_PTR windowStyle(HWND window);
+LONG_PTR classBackground(HWND window);
+WNDPROC windowProcedure(HWND window);
+// Delivers a message to the window's current procedure, as the window
+// manager would, and returns its result.
+LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// While a window procedure is being replaced, deliver `message` to the new
+// procedure from inside the replacing call, before it returns.
+void sendDuringSubclass(UINT message);
+int cursorShowCount();
+HWND focusWindow();
+HGDIOBJ stockObject(int object);
+// Stock objects are distinct dummy handles; this names one for the log.
+std::string handleName(const void* handle);
+
+// --- display ---------------------------------------------------------------
+// The depths SetDisplayMode accepts from now on (any mode size).
+void acceptDepths(const std::vector<DWORD>& depths);
+// Every later call of the named platform function or method fails with
+// `result` ("DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode",
+// "CreateSurface", "GetAttachedSurface", "Lock", "Restore", "Unlock", "Flip").
+void failCall(const std::string& name, HRESULT result);
+// The next `count` locks of the back buffer report the surface lost.
+void loseSurface(int count);
+
+struct Screen {
+  DWORD width = 0;
+  DWORD height = 0;
+  DWORD depth = 0;  // 0 until a mode is set
+  LONG pitch = 0;   // wider than a row
+  const std::uint8_t* front = nullptr;  // null until the flip chain exists
+  const std::uint8_t* back = nullptr;
+};
+Screen screen();
+// The pixel value at (x, y) of the front (or back) buffer, read at the
+// display's depth: 32-bit value, B | G << 8 | R << 16, or the 5:6:5 value.
+std::uint32_t pixel(int x, int y, bool back = false);
+// True when nothing was written outside the surfaces' rows: the guard bytes
+// before and after each buffer and the padding at the end of every row.
+bool guardsIntact();
+bool backBufferLocked();
+int flipCount();
+int directDrawObjects();
+
+// --- call log --------------------------------------------------------------
+const std::vector<std::string>& calls();
+void clearCalls();
+// Lets other fakes (the tests' JNI environment) put their calls in the log.
+void record(const std::string& call);
+// Also write each recorded call to standard error, so that a process that
+// ends itself (ExitProcess) leaves its last calls for a death test to read.
+void echoCalls(bool on);
+
+// What the last MessageBoxA showed.
+struct MessageBox {
+  bool shown = false;
+  std::string text;
+  std::string caption;
+  UINT flags = 0;
+};
+MessageBox lastMessageBox();
+
+}  // namespace sim

@@ -1,0 +1,22 @@
+#include "Corvane.h"
+#include "rows.h"
+
+void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t height,
+               std::int32_t scansize) {
+  const DisplayState& state = displayState;
+  const std::uint32_t depth = DisplayState::depthPreference[state.depthCursor];
+  if (height <= 0) {
+    return;
+  }
+  const std::uint32_t bytesPerPixel = depth / 8;
+  // Centred in the selected mode; odd spare pixels go right and bottom.
+  const std::uint32_t left = (state.modeWidth - static_cast<std::uint32_t>(width)) >> 1;
+  const std::uint32_t top = (state.modeHeight - static_cast<std::uint32_t>(height)) >> 1;
+  const std::ptrdiff_t pitch = state.lockedPitch;
+  std::uint8_t* const firstRow = state.lockedPixels + static_cast<std::ptrdiff_t>(top) * pitch +
+                                 static_cast<std::ptrdiff_t>(left * bytesPerPixel);
+  const RowConverter convert = rowConverterFor(depth);
+  for (std::int32_t row = 0; row < height; ++row) {
+    convert(source + static_cast<std::ptrdiff_t>(row) * scansize, firstRow + row * pitch, width);
+  }
+}
