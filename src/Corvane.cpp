@@ -128,15 +128,17 @@ JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, ji
   }
 
   lockBackBuffer();
-  jint* const elements = env->GetIntArrayElements(pixels, nullptr);
+  // Pin the array without copying it, where the JVM can. Between the pin
+  // and its release only the blit runs: no JNI call, no wait.
+  void* const elements = env->GetPrimitiveArrayCritical(pixels, nullptr);
   if (elements == nullptr) {
     // The JVM has an OutOfMemoryError pending: give the buffer back unshown.
     state.backBuffer->Unlock(state.lockedPixels);
     state.lockedPixels = nullptr;
     return;
   }
-  const auto* const base = reinterpret_cast<const std::uint32_t*>(elements);
+  const auto* const base = static_cast<const std::uint32_t*>(elements);
   blitFrame(height > 0 ? base + offset : base, width, height, scansize);
-  env->ReleaseIntArrayElements(pixels, elements, JNI_ABORT);
+  env->ReleasePrimitiveArrayCritical(pixels, elements, JNI_ABORT);
   presentFrame();
 }

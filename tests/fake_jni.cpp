@@ -104,25 +104,6 @@ void unpin(FakeJni* jni, jintArray array, void* elements, jint mode, const char*
   }
 }
 
-jint* JNICALL getIntArrayElements(JNIEnv* env, jintArray array, jboolean* isCopy) {
-  FakeJni* jni = owner(env);
-  jni->noteCall("GetIntArrayElements");
-  sim::record(std::string("GetIntArrayElements(isCopy=") + (isCopy == nullptr ? "null" : "flag") +
-              ")");
-  if (jni->failArrayElements) {
-    jni->pendingClass_ = "java/lang/OutOfMemoryError";
-    return nullptr;
-  }
-  if (isCopy != nullptr) *isCopy = JNI_TRUE;
-  return pin(jni, array);
-}
-
-void JNICALL releaseIntArrayElements(JNIEnv* env, jintArray array, jint* elements, jint mode) {
-  FakeJni* jni = owner(env);
-  jni->noteCall("ReleaseIntArrayElements");
-  unpin(jni, array, elements, mode, "ReleaseIntArrayElements");
-}
-
 void* JNICALL getPrimitiveArrayCritical(JNIEnv* env, jarray array, jboolean* isCopy) {
   FakeJni* jni = owner(env);
   jni->noteCall("GetPrimitiveArrayCritical");
@@ -158,8 +139,6 @@ FakeJni::FakeJni() {
   table_.GetStringChars = getStringChars;
   table_.ReleaseStringChars = releaseStringChars;
   table_.GetArrayLength = getArrayLength;
-  table_.GetIntArrayElements = getIntArrayElements;
-  table_.ReleaseIntArrayElements = releaseIntArrayElements;
   table_.GetPrimitiveArrayCritical = getPrimitiveArrayCritical;
   table_.ReleasePrimitiveArrayCritical = releasePrimitiveArrayCritical;
   env_.functions = &table_;

@@ -43,7 +43,7 @@ class FakeJni {
   std::string pendingMessage() const { return pendingMessage_; }
   void clearPending() { pendingClass_.clear(), pendingMessage_.clear(); }
 
-  // Make GetStringChars / GetIntArrayElements / GetPrimitiveArrayCritical
+  // Make GetStringChars / GetPrimitiveArrayCritical
   // yield nothing, leaving an OutOfMemoryError pending, as a JVM may.
   bool failStringChars = false;
   bool failArrayElements = false;

@@ -48,10 +48,11 @@ TEST_F(PixelsToScreen, LocksPinsBlitsReleasesUnlocksAndFlipsInThatOrder) {
 
   pixelsToScreen(4, 2, frame, 1, 6);
 
-  EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetIntArrayElements(isCopy=null)",
-                                        "ReleaseIntArrayElements(JNI_ABORT)", "Unlock(locked)",
+  EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
+                                        "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
                                         "Flip(null, 0x1)"));
   EXPECT_TRUE(drawnBeforeRelease);
+  EXPECT_TRUE(jni.callsInCritical().empty()) << jni.callsInCritical().front();
   expectSmallFrameOnScreen();
   EXPECT_EQ(displayState.lockedPixels, nullptr);
   EXPECT_EQ(jni.outstandingPins(), 0);
@@ -91,8 +92,8 @@ TEST_F(PixelsToScreen, ALostBackBufferIsRestoredBeforeEveryNewAttempt) {
   pixelsToScreen(4, 2, smallFrame(), 1, 6);
   EXPECT_THAT(sim::calls(),
               ElementsAre(lockCall(), "Restore()", lockCall(), "Sleep(10)", "Restore()", lockCall(),
-                          "Sleep(10)", "Restore()", lockCall(), "GetIntArrayElements(isCopy=null)",
-                          "ReleaseIntArrayElements(JNI_ABORT)", "Unlock(locked)", "Flip(null, 0x1)"));
+                          "Sleep(10)", "Restore()", lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
+                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)", "Flip(null, 0x1)"));
   expectSmallFrameOnScreen();
 }
 
@@ -118,7 +119,7 @@ TEST_F(PixelsToScreen, FailedUnlockAndFlipStopNeitherThisCallNorTheNext) {
   pixelsToScreen(4, 2, frame, 1, 6);
   pixelsToScreen(4, 2, frame, 1, 6);
   EXPECT_EQ(callsNamed("Flip").size(), 2u);
-  EXPECT_EQ(callsNamed("GetIntArrayElements").size(), 2u);
+  EXPECT_EQ(callsNamed("GetPrimitiveArrayCritical").size(), 2u);
   EXPECT_EQ(displayState.lockedPixels, nullptr);
   expectSmallFrameOnScreen(true);  // never flipped to the front
 }
@@ -130,8 +131,8 @@ TEST_F(PixelsToScreen, HeightZeroOrLessStillLocksPinsReleasesAndFlips) {
     // An offset far outside the array is harmless when no row is read.
     pixelsToScreen(4, height, jni.array({1, 2}), 1000, 6);
     EXPECT_EQ(jni.pendingClass(), "");
-    EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetIntArrayElements(isCopy=null)",
-                                          "ReleaseIntArrayElements(JNI_ABORT)", "Unlock(locked)",
+    EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
+                                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
                                           "Flip(null, 0x1)"));
   }
   EXPECT_EQ(sim::pixel(318, 239), 0u);
@@ -209,7 +210,7 @@ TEST_F(PixelsToScreen, APinYieldingNothingUnlocksWithoutFlipping) {
   pixelsToScreen(4, 2, smallFrame(), 1, 6);
   EXPECT_EQ(jni.pendingClass(), "java/lang/OutOfMemoryError");
   EXPECT_THAT(sim::calls(),
-              ElementsAre(lockCall(), "GetIntArrayElements(isCopy=null)", "Unlock(locked)"));
+              ElementsAre(lockCall(), "GetPrimitiveArrayCritical(isCopy=null)", "Unlock(locked)"));
   EXPECT_EQ(displayState.lockedPixels, nullptr);
   EXPECT_FALSE(sim::backBufferLocked());
 

@@ -1,0 +1,15 @@
+# Registers the checks of the Windows builds with the Linux build's tests:
+# the export tables, and the Wine run of each DLL through the test host.
+foreach(arch win32 win64)
+  string(TOUPPER ${arch} ARCH)
+  set(dll "${CORVANE_${ARCH}_DLL}")
+  if(dll)
+    get_filename_component(windows_build "${dll}" DIRECTORY)
+    add_test(NAME windows.${arch}.exports
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check-exports ${dll})
+    add_test(NAME windows.${arch}.wine
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine-check ${windows_build})
+    # One Wine prefix and its server serve both runs: one at a time.
+    set_tests_properties(windows.${arch}.wine PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+  endif()
+endforeach()
