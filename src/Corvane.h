@@ -22,6 +22,9 @@ struct DisplayState {
   // Memory of the back buffer while it is locked; null otherwise.
   std::uint8_t* lockedPixels = nullptr;
   std::int32_t lockedPitch = 0;
+  // Buffers of the flip chain still to be cleared after it was restored:
+  // restored surface memory holds garbage, and the margins must stay black.
+  int buffersToClear = 0;
   HWND targetWindow = nullptr;
   char targetTitle[512]{};
   WNDPROC previousWindowProc = nullptr;
@@ -33,6 +36,8 @@ extern DisplayState displayState;
 // frame/
 void lockBackBuffer();
 void presentFrame();
+// Sets every pixel of the locked back buffer to zero (black).
+void clearLockedBuffer();
 void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t height,
                std::int32_t scansize);
 

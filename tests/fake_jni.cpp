@@ -84,7 +84,7 @@ jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
 // through any other pointer, or after the release, is caught.
 jint* pin(FakeJni* jni, jintArray array) {
   const auto& elements = static_cast<FakeIntArray*>(array)->elements;
-  auto* copy = new jint[elements.size() + 1];
+  auto* copy = new jint[elements.size()];
   if (!elements.empty()) std::memcpy(copy, elements.data(), elements.size() * sizeof(jint));
   ++jni->outstandingPins_;
   return copy;

@@ -69,10 +69,13 @@ TEST_F(PixelsToScreen, FramesAtEveryDepthMatchTheDisplayFormat) {
     SetUp();
     sim::acceptDepths(c.accepted);
     setUpScreen(320, 200);
-    pixelsToScreen(1, 1, jni.array({static_cast<jint>(0xFF123456u)}), 0, 1);
-    EXPECT_EQ(sim::pixel(159, 99), c.expected) << c.accepted[0] << " bpp";
-    EXPECT_EQ(sim::pixel(158, 99), 0u);
-    EXPECT_EQ(sim::pixel(160, 99), 0u);
+    // Five pixels: one group of four and one single pixel.
+    pixelsToScreen(5, 1, jni.array(std::vector<jint>(5, static_cast<jint>(0xFF123456u))), 0, 5);
+    for (int x = 157; x < 162; ++x) {
+      EXPECT_EQ(sim::pixel(x, 99), c.expected) << c.accepted[0] << " bpp, x " << x;
+    }
+    EXPECT_EQ(sim::pixel(156, 99), 0u);
+    EXPECT_EQ(sim::pixel(162, 99), 0u);
     EXPECT_TRUE(sim::guardsIntact());
   }
 }
@@ -86,15 +89,42 @@ TEST_F(PixelsToScreen, MarginsStayBlackInBothBuffers) {
   expectSmallFrameOnScreen(true);
 }
 
-TEST_F(PixelsToScreen, ALostBackBufferIsRestoredBeforeEveryNewAttempt) {
+TEST_F(PixelsToScreen, ALostChainIsRestoredBeforeEveryNewAttemptPausingWhileItStaysLost) {
   setUpScreen();
-  sim::loseSurface(3);
+  sim::loseSurfaces(2);  // the first two restores fail
   pixelsToScreen(4, 2, smallFrame(), 1, 6);
   EXPECT_THAT(sim::calls(),
-              ElementsAre(lockCall(), "Restore()", lockCall(), "Sleep(10)", "Restore()", lockCall(),
-                          "Sleep(10)", "Restore()", lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
-                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)", "Flip(null, 0x1)"));
+              ElementsAre(lockCall(), "Restore(primary)", lockCall(), "Sleep(10)",
+                          "Restore(primary)", lockCall(), "Sleep(10)", "Restore(primary)", lockCall(),
+                          "GetPrimitiveArrayCritical(isCopy=null)",
+                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
+                          "Flip(null, 0x1)"));
   expectSmallFrameOnScreen();
+}
+
+TEST_F(PixelsToScreen, ALostChainRestoredAtOnceNeedsNoPause) {
+  setUpScreen();
+  sim::loseSurfaces(0);
+  pixelsToScreen(4, 2, smallFrame(), 1, 6);
+  EXPECT_TRUE(callsNamed("Sleep").empty());
+  EXPECT_THAT(callsNamed("Restore"), ElementsAre("Restore(primary)"));
+  expectSmallFrameOnScreen();
+}
+
+TEST_F(PixelsToScreen, BothBuffersAreBlackAroundTheFrameAgainAfterARestore) {
+  setUpScreen();
+  const jintArray frame = smallFrame();
+  sim::loseSurfaces(0);  // restored memory holds garbage
+  pixelsToScreen(4, 2, frame, 1, 6);
+  pixelsToScreen(4, 2, frame, 1, 6);
+  expectSmallFrameOnScreen();
+  expectSmallFrameOnScreen(true);
+  const sim::Screen s = sim::screen();
+  for (const std::uint8_t* buffer : {s.front, s.back}) {
+    EXPECT_EQ(buffer[0], 0);                                       // top-left corner
+    EXPECT_EQ(buffer[std::ptrdiff_t(s.height - 1) * s.pitch + 4 * (s.width - 1)], 0);
+  }
+  EXPECT_TRUE(sim::guardsIntact());
 }
 
 TEST_F(PixelsToScreen, ALockFailingOtherwiseEndsTheProcessBeforeThePin) {
@@ -135,7 +165,6 @@ TEST_F(PixelsToScreen, HeightZeroOrLessStillLocksPinsReleasesAndFlips) {
                                           "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
                                           "Flip(null, 0x1)"));
   }
-  EXPECT_EQ(sim::pixel(318, 239), 0u);
 }
 
 TEST_F(PixelsToScreen, BeforeInitScreenThrowsIllegalState) {

@@ -39,8 +39,11 @@ TEST(ModeChoice, ARequestThatFitsNoModeKeepsThePreviousChoice) {
   EXPECT_EQ(displayState.modeHeight, 384u);
 }
 
+// Copied while the program loads, before any test changes the record.
+const DisplayState atLoad = displayState;
+
 TEST(DisplayStateRecord, StartsWithTheInitialValues) {
-  const DisplayState fresh;
+  const DisplayState& fresh = atLoad;
   EXPECT_EQ(fresh.modeWidth, 1024u);
   EXPECT_EQ(fresh.modeHeight, 768u);
   EXPECT_EQ(DisplayState::depthPreference[fresh.depthCursor], 32u);

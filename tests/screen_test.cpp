@@ -95,7 +95,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DepthCase{{24, 16},
                                 {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)"},
                                 24},
-                      DepthCase{{32, 16}, {"SetDisplayMode(640, 480, 32)"}, 32},
                       DepthCase{{16},
                                 {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)",
                                  "SetDisplayMode(640, 480, 16)"},

@@ -2,7 +2,11 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.nio.file.Paths;
 import java.nio.file.StandardCopyOption;
+import java.security.MessageDigest;
+import java.security.NoSuchAlgorithmException;
+import java.util.Arrays;
 import java.util.Locale;
 
 /**
@@ -49,33 +53,67 @@ public final class Corvane {
   static void ensureLoaded() {}
 
   private static void load() {
+    UnsatisfiedLinkError notOnLibraryPath;
     try {
       System.loadLibrary(LIBRARY);
       loadedFrom = "java.library.path";
       return;
-    } catch (UnsatisfiedLinkError notOnLibraryPath) {
-      // Fall back to the native carried inside the jar.
+    } catch (UnsatisfiedLinkError e) {
+      notOnLibraryPath = e; // fall back to the native carried inside the jar
     }
     String platform = platform();
     String file = System.mapLibraryName(LIBRARY);
     String resource = "/natives/" + platform + "/" + file;
     try (InputStream in = Corvane.class.getResourceAsStream(resource)) {
       if (in == null) {
-        throw new UnsatisfiedLinkError(
-            "no " + file + " on java.library.path and none for " + platform + " in the jar");
+        UnsatisfiedLinkError error =
+            new UnsatisfiedLinkError(
+                "no " + file + " on java.library.path and none for " + platform + " in the jar");
+        error.addSuppressed(notOnLibraryPath);
+        throw error;
       }
-      Path dir = Files.createTempDirectory("corvane");
-      Path target = dir.resolve(file);
-      Files.copy(in, target, StandardCopyOption.REPLACE_EXISTING);
-      target.toFile().deleteOnExit();
-      dir.toFile().deleteOnExit();
-      System.load(target.toAbsolutePath().toString());
-      loadedFrom = target.toAbsolutePath().toString();
-    } catch (IOException e) {
+      Path target = extract(in.readAllBytes(), file);
+      System.load(target.toString());
+      loadedFrom = target.toString();
+    } catch (IOException | NoSuchAlgorithmException e) {
       UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot extract " + resource);
       error.initCause(e);
+      error.addSuppressed(notOnLibraryPath);
       throw error;
     }
+  }
+
+  /**
+   * Writes the native into a folder of the temporary directory named after its content, or reuses
+   * the copy already there. A loaded DLL cannot be deleted on Windows, so rather than leaving a new
+   * copy behind on every run, every run of the same native shares one.
+   */
+  private static Path extract(byte[] bytes, String file)
+      throws IOException, NoSuchAlgorithmException {
+    byte[] digest = MessageDigest.getInstance("SHA-256").digest(bytes);
+    StringBuilder name = new StringBuilder("corvane-");
+    for (int i = 0; i < 8; i++) {
+      name.append(String.format("%02x", digest[i]));
+    }
+    Path dir = Paths.get(System.getProperty("java.io.tmpdir")).resolve(name.toString());
+    Path target = dir.resolve(file).toAbsolutePath();
+    if (Files.isRegularFile(target) && Arrays.equals(Files.readAllBytes(target), bytes)) {
+      return target;
+    }
+    Files.createDirectories(dir);
+    Path partial = Files.createTempFile(dir, file, ".part");
+    try {
+      Files.write(partial, bytes);
+      Files.move(
+          partial, target, StandardCopyOption.REPLACE_EXISTING, StandardCopyOption.ATOMIC_MOVE);
+    } catch (IOException e) {
+      // Another process may hold the existing copy loaded; it is the same file.
+      Files.deleteIfExists(partial);
+      if (!(Files.isRegularFile(target) && Arrays.equals(Files.readAllBytes(target), bytes))) {
+        throw e;
+      }
+    }
+    return target;
   }
 
   /** The jar's name for the running OS and architecture, e.g. "windows-x64". */

@@ -73,7 +73,8 @@ struct World {
 
   std::vector<DWORD> acceptedDepths{32, 24, 16};
   std::map<std::string, HRESULT> failures;
-  int lostLocks = 0;
+  bool lost = false;
+  int failingRestores = 0;
 
   DWORD width = 0, height = 0, depth = 0;
   LONG pitch = 0;
@@ -150,10 +151,7 @@ class SimSurface final : public IDirectDrawSurface {
     World& w = world();
     log(format("Lock(null, size=%u, flags=%s, %s, null)", static_cast<unsigned>(desc->dwSize),
                hex(desc->dwFlags).c_str(), hex(flags).c_str()));
-    if (w.lostLocks > 0) {
-      --w.lostLocks;
-      return DDERR_SURFACELOST;
-    }
+    if (w.lost) return DDERR_SURFACELOST;
     const HRESULT result = scripted("Lock");
     if (result != DD_OK) return result;
     if (desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -168,8 +166,26 @@ class SimSurface final : public IDirectDrawSurface {
   }
 
   HRESULT Restore() override {
-    log("Restore()");
-    return scripted("Restore");
+    World& w = world();
+    log(isBack_ ? "Restore(back buffer)" : "Restore(primary)");
+    const HRESULT result = scripted("Restore");
+    if (result != DD_OK) return result;
+    if (isBack_) return DDERR_IMPLICITLYCREATED;
+    if (w.lost && w.failingRestores > 0) {
+      --w.failingRestores;
+      return DDERR_WRONGMODE;  // the display is still held elsewhere
+    }
+    if (w.lost) {
+      // Restored memory keeps nothing of what it held.
+      w.lost = false;
+      const std::size_t rowBytes = std::size_t{w.width} * (w.depth / 8);
+      for (Buffer& buffer : w.buffers) {
+        for (DWORD row = 0; row < w.height; ++row) {
+          std::memset(buffer.rows() + std::size_t(w.pitch) * row, garbageByte, rowBytes);
+        }
+      }
+    }
+    return DD_OK;
   }
 
   HRESULT Unlock(LPVOID pixels) override {
@@ -466,7 +482,10 @@ std::string handleName(const void* handle) {
 
 void acceptDepths(const std::vector<DWORD>& depths) { world().acceptedDepths = depths; }
 void failCall(const std::string& name, HRESULT result) { world().failures[name] = result; }
-void loseSurface(int count) { world().lostLocks = count; }
+void loseSurfaces(int failingRestores) {
+  world().lost = true;
+  world().failingRestores = failingRestores;
+}
 
 Screen screen() {
   World& w = world();

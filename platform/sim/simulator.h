@@ -47,8 +47,12 @@ void acceptDepths(const std::vector<DWORD>& depths);
 // `result` ("DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode",
 // "CreateSurface", "GetAttachedSurface", "Lock", "Restore", "Unlock", "Flip").
 void failCall(const std::string& name, HRESULT result);
-// The next `count` locks of the back buffer report the surface lost.
-void loseSurface(int count);
+// Loses the flip chain, as a mode change by another program would: locks
+// report DDERR_SURFACELOST until the chain is restored. Only the primary
+// surface can be restored (the back buffer was created implicitly), and
+// its first `failingRestores` restores fail as if the display were still
+// held elsewhere. A restored chain holds garbage.
+void loseSurfaces(int failingRestores);
 
 struct Screen {
   DWORD width = 0;

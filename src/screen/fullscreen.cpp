@@ -1,7 +1,6 @@
 #include "Corvane.h"
 
 #include <cstdio>
-#include <cstring>
 
 void initFullScreen() {
   DisplayState& state = displayState;
@@ -43,14 +42,9 @@ void initFullScreen() {
   }
 
   // Clear the back buffer, flip, and clear the other one: both end black.
-  const std::size_t bytesPerPixel = DisplayState::depthPreference[state.depthCursor] / 8;
   for (int pass = 0; pass < 2; ++pass) {
     lockBackBuffer();
-    const std::size_t rowBytes = std::size_t{state.surfaceDesc.dwWidth} * bytesPerPixel;
-    for (DWORD row = 0; row < state.surfaceDesc.dwHeight; ++row) {
-      std::memset(state.lockedPixels + static_cast<std::ptrdiff_t>(row) * state.lockedPitch, 0,
-                  rowBytes);
-    }
+    clearLockedBuffer();
     presentFrame();
   }
 }
