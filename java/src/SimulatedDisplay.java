@@ -11,7 +11,11 @@ import javax.imageio.ImageIO;
 public final class SimulatedDisplay {
   static {
     Corvane.ensureLoaded();
+    // Java programs never read the simulation's call log: keep it from growing.
+    recordCalls(false);
   }
+
+  private static native void recordCalls(boolean on);
 
   private SimulatedDisplay() {}
 

@@ -19,6 +19,10 @@ LRESULT CALLBACK plainWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 extern "C" {
 
+JNIEXPORT void JNICALL Java_SimulatedDisplay_recordCalls(JNIEnv*, jclass, jboolean on) {
+  sim::recordCalls(on == JNI_TRUE);
+}
+
 JNIEXPORT jlong JNICALL Java_SimulatedDisplay_addWindow(JNIEnv* env, jclass, jstring title) {
   if (title == nullptr) {
     env->ThrowNew(env->FindClass("java/lang/NullPointerException"), "title is null");

@@ -87,6 +87,7 @@ struct World {
   std::vector<std::unique_ptr<IDirectDrawSurface>> surfaces;
 
   std::vector<std::string> calls;
+  bool recording = true;
   bool echo = false;
   sim::MessageBox messageBox;
 };
@@ -98,10 +99,22 @@ World& world() {
 
 void log(const std::string& call) {
   World& w = world();
+  if (!w.recording) return;
   w.calls.push_back(call);
   if (w.echo) {
     std::fprintf(stderr, "call: %s\n", call.c_str());
   }
+}
+
+void logf(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+void logf(const char* pattern, ...) {
+  if (!world().recording) return;
+  char buffer[1024];
+  va_list args;
+  va_start(args, pattern);
+  std::vsnprintf(buffer, sizeof buffer, pattern, args);
+  va_end(args);
+  log(buffer);
 }
 
 HRESULT scripted(const char* name) {
@@ -135,7 +148,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (isBack_ || caps == nullptr || attached == nullptr) {
       unsupported("GetAttachedSurface other than on the primary surface with caps");
     }
-    log(format("GetAttachedSurface(caps=%s)", hex(caps->dwCaps).c_str()));
+    logf("GetAttachedSurface(caps=%s)", hex(caps->dwCaps).c_str());
     const HRESULT result = scripted("GetAttachedSurface");
     if (result != DD_OK) return result;
     if (caps->dwCaps != DDSCAPS_BACKBUFFER) unsupported("GetAttachedSurface for other than the back buffer");
@@ -149,8 +162,8 @@ class SimSurface final : public IDirectDrawSurface {
       unsupported("Lock with a rectangle, an event or no description");
     }
     World& w = world();
-    log(format("Lock(null, size=%u, flags=%s, %s, null)", static_cast<unsigned>(desc->dwSize),
-               hex(desc->dwFlags).c_str(), hex(flags).c_str()));
+    logf("Lock(null, size=%u, flags=%s, %s, null)", static_cast<unsigned>(desc->dwSize),
+               hex(desc->dwFlags).c_str(), hex(flags).c_str());
     if (w.lost) return DDERR_SURFACELOST;
     const HRESULT result = scripted("Lock");
     if (result != DD_OK) return result;
@@ -192,7 +205,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (!isBack_) unsupported("Unlock of the primary surface");
     World& w = world();
     const bool matches = pixels == w.buffers[1 - w.frontIndex].rows();
-    log(format("Unlock(%s)", pixels == nullptr ? "null" : matches ? "locked" : "other"));
+    logf("Unlock(%s)", pixels == nullptr ? "null" : matches ? "locked" : "other");
     if (!w.locked || !matches) return DDERR_INVALIDPARAMS;
     // A scripted failure is reported after the lock is given up, as a
     // surface lost while locked would be.
@@ -203,7 +216,7 @@ class SimSurface final : public IDirectDrawSurface {
   HRESULT Flip(LPDIRECTDRAWSURFACE override, DWORD flags) override {
     if (isBack_ || override != nullptr) unsupported("Flip other than on the primary surface");
     World& w = world();
-    log(format("Flip(null, %s)", hex(flags).c_str()));
+    logf("Flip(null, %s)", hex(flags).c_str());
     const HRESULT result = scripted("Flip");
     if (result != DD_OK) return result;
     if (w.locked) return DDERR_SURFACEBUSY;
@@ -222,13 +235,13 @@ class SimSurface final : public IDirectDrawSurface {
 class SimDirectDraw final : public IDirectDraw {
  public:
   HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
-    log(format("SetCooperativeLevel(%s, %s)", windowName(window).c_str(), hex(flags).c_str()));
+    logf("SetCooperativeLevel(%s, %s)", windowName(window).c_str(), hex(flags).c_str());
     return scripted("SetCooperativeLevel");
   }
 
   HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override {
-    log(format("SetDisplayMode(%u, %u, %u)", static_cast<unsigned>(width),
-               static_cast<unsigned>(height), static_cast<unsigned>(bpp)));
+    logf("SetDisplayMode(%u, %u, %u)", static_cast<unsigned>(width),
+               static_cast<unsigned>(height), static_cast<unsigned>(bpp));
     const HRESULT result = scripted("SetDisplayMode");
     if (result != DD_OK) return result;
     World& w = world();
@@ -245,9 +258,9 @@ class SimDirectDraw final : public IDirectDraw {
     if (desc == nullptr || surface == nullptr || outer != nullptr) {
       unsupported("CreateSurface without a description or with an outer object");
     }
-    log(format("CreateSurface(size=%u, flags=%s, caps=%s, backBuffers=%u, null)",
+    logf("CreateSurface(size=%u, flags=%s, caps=%s, backBuffers=%u, null)",
                static_cast<unsigned>(desc->dwSize), hex(desc->dwFlags).c_str(),
-               hex(desc->ddsCaps.dwCaps).c_str(), static_cast<unsigned>(desc->dwBackBufferCount)));
+               hex(desc->ddsCaps.dwCaps).c_str(), static_cast<unsigned>(desc->dwBackBufferCount));
     const HRESULT result = scripted("CreateSurface");
     if (result != DD_OK) return result;
     if (desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -294,7 +307,7 @@ BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM param) {
 
 int WINAPI GetWindowTextA(HWND window, LPSTR buffer, int capacity) {
   HWND__& w = windowOf(window, "GetWindowTextA");
-  log(format("GetWindowTextA(%s, %d)", windowName(window).c_str(), capacity));
+  logf("GetWindowTextA(%s, %d)", windowName(window).c_str(), capacity);
   if (buffer == nullptr || capacity <= 0) return 0;
   const std::size_t count = std::min(w.title.size(), std::size_t(capacity - 1));
   std::memcpy(buffer, w.title.data(), count);
@@ -304,14 +317,14 @@ int WINAPI GetWindowTextA(HWND window, LPSTR buffer, int capacity) {
 
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
   HWND__& w = windowOf(window, "SetWindowTextA");
-  log(format("SetWindowTextA(%s, %s)", windowName(window).c_str(), quoted(text).c_str()));
+  logf("SetWindowTextA(%s, %s)", windowName(window).c_str(), quoted(text).c_str());
   w.title = text == nullptr ? "" : text;
   return TRUE;
 }
 
 HWND WINAPI SetFocus(HWND window) {
   windowOf(window, "SetFocus");
-  log(format("SetFocus(%s)", windowName(window).c_str()));
+  logf("SetFocus(%s)", windowName(window).c_str());
   const HWND previous = world().focus;
   world().focus = window;
   return previous;
@@ -324,27 +337,27 @@ HCURSOR WINAPI SetCursor(HCURSOR cursor) {
 }
 
 int WINAPI ShowCursor(BOOL show) {
-  log(format("ShowCursor(%d)", show ? 1 : 0));
+  logf("ShowCursor(%d)", show ? 1 : 0);
   return show ? ++world().cursorShowCount : --world().cursorShowCount;
 }
 
 HGDIOBJ WINAPI GetStockObject(int object) {
   if (object < 0 || object >= 8) unsupported(format("GetStockObject(%d)", object));
-  log(format("GetStockObject(%d)", object));
+  logf("GetStockObject(%d)", object);
   return sim::stockObject(object);
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   HWND__& w = windowOf(window, "SetWindowLongPtrA");
   if (index == GWL_STYLE) {
-    log(format("SetWindowLongPtrA(%s, GWL_STYLE, %s)", windowName(window).c_str(),
-               hex(static_cast<std::uint64_t>(value)).c_str()));
+    logf("SetWindowLongPtrA(%s, GWL_STYLE, %s)", windowName(window).c_str(),
+               hex(static_cast<std::uint64_t>(value)).c_str());
     const LONG_PTR previous = w.style;
     w.style = value;
     return previous;
   }
   if (index == GWLP_WNDPROC) {
-    log(format("SetWindowLongPtrA(%s, GWLP_WNDPROC, procedure)", windowName(window).c_str()));
+    logf("SetWindowLongPtrA(%s, GWLP_WNDPROC, procedure)", windowName(window).c_str());
     const WNDPROC previous = w.procedure;
     w.procedure = reinterpret_cast<WNDPROC>(value);
     World& wd = world();
@@ -360,8 +373,8 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 LONG_PTR WINAPI SetClassLongPtrA(HWND window, int index, LONG_PTR value) {
   HWND__& w = windowOf(window, "SetClassLongPtrA");
   if (index != GCLP_HBRBACKGROUND) unsupported(format("SetClassLongPtrA index %d", index));
-  log(format("SetClassLongPtrA(%s, GCLP_HBRBACKGROUND, %s)", windowName(window).c_str(),
-             sim::handleName(reinterpret_cast<const void*>(value)).c_str()));
+  logf("SetClassLongPtrA(%s, GCLP_HBRBACKGROUND, %s)", windowName(window).c_str(),
+             sim::handleName(reinterpret_cast<const void*>(value)).c_str());
   LONG_PTR& background = world().classBackgrounds[w.windowClass];
   const LONG_PTR previous = background;
   background = value;
@@ -371,25 +384,25 @@ LONG_PTR WINAPI SetClassLongPtrA(HWND window, int index, LONG_PTR value) {
 LRESULT WINAPI CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPARAM wParam,
                                LPARAM lParam) {
   if (procedure == nullptr) unsupported("CallWindowProcA with no procedure");
-  log(format("CallWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
-             hex(wParam).c_str()));
+  logf("CallWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
+             hex(wParam).c_str());
   return procedure(window, message, wParam, lParam);
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM) {
-  log(format("DefWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
-             hex(wParam).c_str()));
+  logf("DefWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
+             hex(wParam).c_str());
   return 0;
 }
 
 BOOL WINAPI ValidateRect(HWND window, const RECT* rect) {
-  log(format("ValidateRect(%s, %s)", windowName(window).c_str(), rect == nullptr ? "null" : "rect"));
+  logf("ValidateRect(%s, %s)", windowName(window).c_str(), rect == nullptr ? "null" : "rect");
   return TRUE;
 }
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
-  log(format("MessageBoxA(%s, %s, %s, %s)", windowName(owner).c_str(), quoted(text).c_str(),
-             quoted(caption).c_str(), hex(flags).c_str()));
+  logf("MessageBoxA(%s, %s, %s, %s)", windowName(owner).c_str(), quoted(text).c_str(),
+             quoted(caption).c_str(), hex(flags).c_str());
   sim::MessageBox& box = world().messageBox;
   box.shown = true;
   box.text = text == nullptr ? "" : text;
@@ -404,7 +417,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
 }
 
 void WINAPI ExitProcess(UINT exitCode) {
-  log(format("ExitProcess(%u)", exitCode));
+  logf("ExitProcess(%u)", exitCode);
   std::fflush(stdout);
   std::fflush(stderr);
   _exit(static_cast<int>(exitCode));
@@ -412,12 +425,12 @@ void WINAPI ExitProcess(UINT exitCode) {
 
 void WINAPI Sleep(DWORD milliseconds) {
   // Logged, not waited: the simulated display has nothing to wait for.
-  log(format("Sleep(%u)", static_cast<unsigned>(milliseconds)));
+  logf("Sleep(%u)", static_cast<unsigned>(milliseconds));
 }
 
 HRESULT WINAPI DirectDrawCreate(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer) {
   if (directDraw == nullptr || outer != nullptr) unsupported("DirectDrawCreate with an outer object");
-  log(format("DirectDrawCreate(%s, out, null)", driver == nullptr ? "null" : "guid"));
+  logf("DirectDrawCreate(%s, out, null)", driver == nullptr ? "null" : "guid");
   const HRESULT result = scripted("DirectDrawCreate");
   if (result != DD_OK) return result;
   if (driver != nullptr) unsupported("DirectDrawCreate for a named driver");
@@ -547,6 +560,7 @@ const std::vector<std::string>& calls() { return world().calls; }
 void clearCalls() { world().calls.clear(); }
 void record(const std::string& call) { log(call); }
 void echoCalls(bool on) { world().echo = on; }
+void recordCalls(bool on) { world().recording = on; }
 MessageBox lastMessageBox() { return world().messageBox; }
 
 }  // namespace sim

@@ -78,6 +78,10 @@ const std::vector<std::string>& calls();
 void clearCalls();
 // Lets other fakes (the tests' JNI environment) put their calls in the log.
 void record(const std::string& call);
+// Whether calls are logged at all (they are after reset). A long-running
+// program (the demo, a benchmark) turns the log off so that it neither
+// grows without bound nor costs time.
+void recordCalls(bool on);
 // Also write each recorded call to standard error, so that a process that
 // ends itself (ExitProcess) leaves its last calls for a death test to read.
 void echoCalls(bool on);

@@ -1,6 +1,8 @@
 #include "Corvane.h"
 #include "rows.h"
 
+#include <cstring>
+
 void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t height,
                std::int32_t scansize) {
   const DisplayState& state = displayState;
@@ -15,6 +17,15 @@ void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t hei
   const std::ptrdiff_t pitch = state.lockedPitch;
   std::uint8_t* const firstRow = state.lockedPixels + static_cast<std::ptrdiff_t>(top) * pitch +
                                  static_cast<std::ptrdiff_t>(left * bytesPerPixel);
+  if (depth == 32) {
+    // The display holds the frame's own values: one block copy per row.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (std::int32_t row = 0; row < height; ++row) {
+      std::memcpy(firstRow + row * pitch, source + static_cast<std::ptrdiff_t>(row) * scansize,
+                  rowBytes);
+    }
+    return;
+  }
   const RowConverter convert = rowConverterFor(depth);
   for (std::int32_t row = 0; row < height; ++row) {
     convert(source + static_cast<std::ptrdiff_t>(row) * scansize, firstRow + row * pitch, width);

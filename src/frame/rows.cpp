@@ -1,6 +1,11 @@
 #include "rows.h"
 
 #include <cstring>
+#include <initializer_list>
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#include <cpuid.h>
+#endif
 
 namespace {
 
@@ -59,13 +64,93 @@ void rowTo16(const std::uint32_t* source, std::uint8_t* destination, std::int32_
   }
 }
 
-RowConverter rowConverterFor(std::uint32_t depth) {
-  switch (depth) {
-    case 32:
-      return rowTo32;
-    case 24:
-      return rowTo24;
-    default:
-      return rowTo16;
+namespace {
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+
+struct CpuFeatures {
+  bool sse2 = false;
+  bool ssse3 = false;
+  bool avx2 = false;
+};
+
+CpuFeatures detectFeatures() {
+  CpuFeatures features;
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) {
+    return features;
   }
+  features.sse2 = (edx & bit_SSE2) != 0;
+  features.ssse3 = features.sse2 && (ecx & bit_SSSE3) != 0;
+  // AVX registers are usable only when the operating system saves them:
+  // OSXSAVE set, and XCR0 enabling both the XMM (bit 1) and YMM (bit 2) state.
+  const bool osSavesAvx = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && [] {
+    unsigned low = 0, high = 0;
+    __asm__ __volatile__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (low & 0x6u) == 0x6u;
+  }();
+  if (features.ssse3 && osSavesAvx && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
+    features.avx2 = (ebx & bit_AVX2) != 0;
+  }
+  return features;
+}
+
+bool processorRuns(RowVariant variant) {
+  // Read once, on first use; nothing runs at load.
+  static const CpuFeatures features = detectFeatures();
+  switch (variant) {
+    case RowVariant::Scalar:
+      return true;
+    case RowVariant::Sse2:
+      return features.sse2;
+    case RowVariant::Ssse3:
+      return features.ssse3;
+    case RowVariant::Avx2:
+      return features.avx2;
+  }
+  return false;
+}
+
+#else
+
+bool processorRuns(RowVariant variant) { return variant == RowVariant::Scalar; }
+
+#endif
+
+RowVariant bestVariant() {
+  for (RowVariant variant : {RowVariant::Avx2, RowVariant::Ssse3, RowVariant::Sse2}) {
+    if (rowVariantSupported(variant)) {
+      return variant;
+    }
+  }
+  return RowVariant::Scalar;
+}
+
+}  // namespace
+
+bool rowVariantSupported(RowVariant variant) {
+  if (variant == RowVariant::Scalar) {
+    return true;
+  }
+  return processorRuns(variant) && vectorRowConverter(24, variant) != nullptr &&
+         vectorRowConverter(16, variant) != nullptr;
+}
+
+RowConverter rowConverter(std::uint32_t depth, RowVariant variant) {
+  if (!rowVariantSupported(variant)) {
+    return nullptr;
+  }
+  if (depth == 32) {
+    return rowTo32;
+  }
+  const std::uint32_t converted = depth == 24 ? 24 : 16;
+  if (variant == RowVariant::Scalar) {
+    return converted == 24 ? rowTo24 : rowTo16;
+  }
+  return vectorRowConverter(converted, variant);
+}
+
+RowConverter rowConverterFor(std::uint32_t depth) {
+  static const RowVariant best = bestVariant();
+  return rowConverter(depth, best);
 }

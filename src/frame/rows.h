@@ -1,6 +1,10 @@
 // Row conversions from 32-bit ARGB pixels (blue in the low byte) into the
 // display's pixel formats. Pure functions: they read `width` source pixels
 // and write exactly `width` pixels at `destination`, which needs no alignment.
+//
+// The scalar rows below are the portable reference. On x86 the same
+// conversions also come in vector variants (rows_x86.cpp) whose output is
+// byte-identical; rowConverterFor picks the best one the processor runs.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +19,24 @@ void rowTo24(const std::uint32_t* source, std::uint8_t* destination, std::int32_
 // Depth 16: little-endian 5:6:5 values, low colour bits dropped.
 void rowTo16(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width);
 
-// The converter that blitFrame uses for a depth of 32, 24 or 16.
+// The implementations of the 24 and 16 bpp rows. Depth 32 is a memcpy in
+// every variant.
+enum class RowVariant { Scalar, Sse2, Ssse3, Avx2 };
+
+// Whether this build and this processor (and its operating system, for the
+// AVX registers) can run a variant. Scalar is always supported.
+bool rowVariantSupported(RowVariant variant);
+
+// The converter of one variant for a depth of 32, 24 or 16 (any other depth
+// is treated as 16, as in rowConverterFor); null if the variant is not
+// supported here.
+RowConverter rowConverter(std::uint32_t depth, RowVariant variant);
+
+// The converter that blitFrame uses for a depth of 32, 24 or 16: the best
+// supported variant, chosen once from the processor's features.
 RowConverter rowConverterFor(std::uint32_t depth);
+
+// The vector converters, defined in rows_x86.cpp: the converter of a vector
+// variant for depth 24 or 16, or null when this build has none (non-x86
+// targets). It does not check the processor; rowConverter does.
+RowConverter vectorRowConverter(std::uint32_t depth, RowVariant variant);

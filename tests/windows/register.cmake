@@ -9,6 +9,10 @@ foreach(arch win32 win64)
       COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check-exports ${dll})
     add_test(NAME windows.${arch}.wine
       COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine-check ${windows_build})
+    if(arch STREQUAL "win64")
+      add_test(NAME windows.win64.vector-stack
+        COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check-vector-stack ${dll})
+    endif()
     # One Wine prefix and its server serve both runs: one at a time.
     set_tests_properties(windows.${arch}.wine PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
   endif()

@@ -1,0 +1,312 @@
+// Vector variants of rowTo24 and rowTo16 for x86: SSE2, SSSE3 and AVX2.
+//
+// Each entry point carries its own target attribute instead of a global -m
+// flag, so this file builds with the project's baseline flags and the
+// binaries still start on any x86; rowConverter hands one out only after
+// rows.cpp has seen the processor support it. Every variant converts whole
+// blocks with vector code, then finishes the last pixels of a row with the
+// scalar row, so the output is the scalar row's, byte for byte. Loads and
+// stores are the unaligned forms: rows start anywhere. No load reaches past
+// the source row and no store past the destination row.
+//
+// Stack alignment:
+// - 32-bit x86 (i686 Windows): callers outside our code, the JVM's threads
+//   among them, guarantee a 4-byte aligned stack, while GCC assumes 16 bytes
+//   for i686. Every entry point is marked force_align_arg_pointer: it
+//   realigns its own frame on entry, and 32-bit GCC can realign to whatever
+//   its vector spill slots need (16 or 32 bytes), so AVX2 is safe there too.
+// - 64-bit Windows guarantees 16 bytes, and GCC cannot realign a frame to 32
+//   bytes under SEH: an aligned 32-byte spill could fault. The AVX2 kernels
+//   keep all their values in registers (x86-64 has sixteen), which holds in
+//   optimised builds (the win64 DLL's AVX2 code has no ymm access relative to
+//   rsp or rbp); an unoptimised build keeps every vector in a stack slot, so
+//   it does without AVX2 on 64-bit Windows.
+#include "rows.h"
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+
+#include <immintrin.h>
+
+#include <cstring>
+
+#if defined(_WIN64) && !defined(__OPTIMIZE__)
+#define CORVANE_ROWS_AVX2 0
+#else
+#define CORVANE_ROWS_AVX2 1
+#endif
+
+#if defined(__i386__)
+#define ROW_ENTRY(features) __attribute__((target(features), force_align_arg_pointer))
+#else
+#define ROW_ENTRY(features) __attribute__((target(features)))
+#endif
+#define ROW_STEP(features) __attribute__((target(features), always_inline)) inline
+
+namespace {
+
+ROW_STEP("sse2") __m128i load4(const std::uint32_t* source) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+}
+
+ROW_STEP("sse2") void store16(std::uint8_t* destination, __m128i bytes) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(destination), bytes);
+}
+
+// Twelve bytes: the low eight, then the next four.
+ROW_STEP("sse2") void store12(std::uint8_t* destination, __m128i bytes) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), bytes);
+  const std::int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
+  std::memcpy(destination + 8, &last, sizeof last);
+}
+
+// ---------------------------------------------------------------- 24 bpp
+
+// Four pixels as two pairs: in each 64-bit half the second pixel's colour
+// moves down one byte, over the first pixel's alpha, giving the pair's six
+// bytes at the bottom of the half and two zero bytes above them.
+ROW_STEP("sse2") __m128i pairs24Sse2(__m128i pixels) {
+  const __m128i firstOfPair = _mm_set_epi32(0, 0x00FFFFFF, 0, 0x00FFFFFF);
+  const __m128i secondOfPair = _mm_set_epi32(0x00FFFFFF, 0, 0x00FFFFFF, 0);
+  return _mm_or_si128(_mm_and_si128(pixels, firstOfPair),
+                      _mm_srli_epi64(_mm_and_si128(pixels, secondOfPair), 8));
+}
+
+ROW_ENTRY("sse2")
+void rowTo24Sse2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  std::int32_t x = 0;
+  // Each pair is stored as a whole 64-bit half, six bytes after the last:
+  // its two zero bytes are overwritten by the next store. The last store of
+  // a block reaches two bytes past it, so blocks run only while at least one
+  // more pixel follows; the rest of the row is stored exactly.
+  for (; width - x > 16; x += 16, destination += 48) {
+    for (std::int32_t quad = 0; quad < 4; ++quad) {
+      const __m128i pairs = pairs24Sse2(load4(source + x + 4 * quad));
+      std::uint8_t* const at = destination + 12 * quad;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at), pairs);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(at + 6), _mm_unpackhi_epi64(pairs, pairs));
+    }
+  }
+  for (; width - x >= 4; x += 4, destination += 12) {
+    // Four pixels exactly: the upper pair's six bytes follow the lower's.
+    const __m128i pairs = pairs24Sse2(load4(source + x));
+    const __m128i upper = _mm_slli_si128(_mm_unpackhi_epi64(pairs, _mm_setzero_si128()), 6);
+    store12(destination, _mm_or_si128(_mm_move_epi64(pairs), upper));
+  }
+  rowTo24(source + x, destination, width - x);
+}
+
+// pshufb selections of the B, G, R bytes of four pixels (-1: a zero byte).
+// The four inputs of a 16-pixel block are placed so that one palignr of each
+// neighbouring pair gives a whole 16-byte output:
+//   out0 = bytes 4..15 of A, 0..3 of B;  out1 = 8..15 of B, 0..7 of C;
+//   out2 = 12..15 of C, 0..11 of D.
+ROW_STEP("ssse3") __m128i packedAt4(__m128i pixels) {  // A: pixels 0..3 at bytes 4..15
+  return _mm_shuffle_epi8(pixels,
+                          _mm_setr_epi8(-1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14));
+}
+ROW_STEP("ssse3") __m128i packedSplit4(__m128i pixels) {  // B: bytes 0..3 at 0..3, 4..11 at 8..15
+  return _mm_shuffle_epi8(pixels,
+                          _mm_setr_epi8(0, 1, 2, 4, -1, -1, -1, -1, 5, 6, 8, 9, 10, 12, 13, 14));
+}
+ROW_STEP("ssse3") __m128i packedSplit8(__m128i pixels) {  // C: bytes 0..7 at 0..7, 8..11 at 12..15
+  return _mm_shuffle_epi8(pixels,
+                          _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, -1, -1, -1, -1, 10, 12, 13, 14));
+}
+ROW_STEP("ssse3") __m128i packedAt0(__m128i pixels) {  // D: pixels 0..3 at bytes 0..11
+  return _mm_shuffle_epi8(pixels,
+                          _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+}
+
+ROW_ENTRY("ssse3")
+void rowTo24Ssse3(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  std::int32_t x = 0;
+  for (; width - x >= 16; x += 16, destination += 48) {
+    const __m128i a = packedAt4(load4(source + x));
+    const __m128i b = packedSplit4(load4(source + x + 4));
+    const __m128i c = packedSplit8(load4(source + x + 8));
+    const __m128i d = packedAt0(load4(source + x + 12));
+    store16(destination, _mm_alignr_epi8(b, a, 4));
+    store16(destination + 16, _mm_alignr_epi8(c, b, 8));
+    store16(destination + 32, _mm_alignr_epi8(d, c, 12));
+  }
+  for (; width - x >= 4; x += 4, destination += 12) {
+    store12(destination, packedAt0(load4(source + x)));
+  }
+  rowTo24(source + x, destination, width - x);
+}
+
+#if CORVANE_ROWS_AVX2
+
+ROW_STEP("avx2") __m256i load8(const std::uint32_t* source) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
+}
+
+// Eight pixels' B, G, R bytes packed within each 128-bit lane: dwords 0..2
+// and 4..6 hold the colour, dwords 3 and 7 are zero.
+ROW_STEP("avx2") __m256i packLanes24(__m256i pixels) {
+  const __m256i select =
+      _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
+                       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  return _mm256_shuffle_epi8(pixels, select);
+}
+
+ROW_ENTRY("avx2")
+void rowTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  // A 32-pixel block gives three 32-byte outputs. Numbering the colour dwords
+  // of a lane-packed input 0,1,2,4,5,6, one dword permutation per input puts
+  // each of its pieces where its outputs want them, and dword blends join
+  // neighbours:
+  //   out0 = A's six dwords, B's first two;   out1 = B's last four, C's first four;
+  //   out2 = C's last two, D's six.
+  const __m256i placeA = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0);
+  const __m256i placeB = _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 1);
+  const __m256i placeC = _mm256_setr_epi32(5, 6, 0, 0, 0, 1, 2, 4);
+  const __m256i placeD = _mm256_setr_epi32(0, 0, 0, 1, 2, 4, 5, 6);
+  std::int32_t x = 0;
+  for (; width - x >= 32; x += 32, destination += 96) {
+    const __m256i a = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
+    const __m256i b = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 8)), placeB);
+    const __m256i c = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 16)), placeC);
+    const __m256i d = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 24)), placeD);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), _mm256_blend_epi32(a, b, 0xC0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
+                        _mm256_blend_epi32(b, c, 0xF0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
+                        _mm256_blend_epi32(c, d, 0xFC));
+  }
+  // Eight pixels at a time: 24 bytes, stored as sixteen and eight.
+  for (; width - x >= 8; x += 8, destination += 24) {
+    const __m256i packed = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
+    store16(destination, _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 16),
+                     _mm256_extracti128_si256(packed, 1));
+  }
+  rowTo24(source + x, destination, width - x);
+}
+
+#endif  // CORVANE_ROWS_AVX2
+
+// ---------------------------------------------------------------- 16 bpp
+//
+// Each pixel's 5:6:5 value is first formed eight times over (bits 3..18 of
+// its dword), by multiply-adds on the masked colour bytes:
+//   B & 0xF8 = b5 << 3, G & 0xFC = g6 << 2, R & 0xF8 = r5 << 3, and
+//   value << 3 = (b5 << 3) + (g6 << 8) + (r5 << 14).
+
+// SSE2: pmaddwd adds blue x 1 and red x 2048 (the words of 0x00F800F8's
+// mask); green, in the same word as blue, is shifted in separately.
+ROW_STEP("sse2") __m128i times8To565Sse2(__m128i pixels) {
+  const __m128i redBlue = _mm_and_si128(pixels, _mm_set1_epi32(0x00F800F8));
+  const __m128i green = _mm_and_si128(pixels, _mm_set1_epi32(0x0000FC00));
+  return _mm_or_si128(_mm_madd_epi16(redBlue, _mm_set1_epi32(0x08000001)),
+                      _mm_srli_epi32(green, 2));
+}
+
+// The value in the high half of each dword, sign-extended down, so that the
+// signed saturating pack keeps every 16-bit pattern as it is.
+ROW_STEP("sse2") __m128i signed565Sse2(__m128i times8) {
+  return _mm_srai_epi32(_mm_slli_epi32(times8, 13), 16);
+}
+
+ROW_ENTRY("sse2")
+void rowTo16Sse2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  std::int32_t x = 0;
+  for (; width - x >= 8; x += 8, destination += 16) {
+    const __m128i low = signed565Sse2(times8To565Sse2(load4(source + x)));
+    const __m128i high = signed565Sse2(times8To565Sse2(load4(source + x + 4)));
+    store16(destination, _mm_packs_epi32(low, high));
+  }
+  if (width - x >= 4) {
+    const __m128i values = signed565Sse2(times8To565Sse2(load4(source + x)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), _mm_packs_epi32(values, values));
+    x += 4;
+    destination += 8;
+  }
+  rowTo16(source + x, destination, width - x);
+}
+
+// SSSE3: pmaddubsw weighs the bytes B x 1 + G x 64 and R x 1 into two words,
+// then pmaddwd adds the low word x 1 and the high word x 2048.
+ROW_STEP("ssse3") __m128i times8To565Ssse3(__m128i pixels) {
+  const __m128i masked = _mm_and_si128(pixels, _mm_set1_epi32(0x00F8FCF8));
+  return _mm_madd_epi16(_mm_maddubs_epi16(masked, _mm_set1_epi32(0x00014001)),
+                        _mm_set1_epi32(0x08000001));
+}
+
+ROW_ENTRY("ssse3")
+void rowTo16Ssse3(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  // Words a0 b0 a1 b1 ... reordered to a0..a3 b0..b3.
+  const __m128i order = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, 2, 3, 6, 7, 10, 11, 14, 15);
+  std::int32_t x = 0;
+  for (; width - x >= 8; x += 8, destination += 16) {
+    const __m128i low = _mm_srli_epi32(times8To565Ssse3(load4(source + x)), 3);
+    const __m128i high = _mm_slli_epi32(times8To565Ssse3(load4(source + x + 4)), 13);
+    store16(destination, _mm_shuffle_epi8(_mm_or_si128(low, high), order));
+  }
+  if (width - x >= 4) {
+    const __m128i values = _mm_srli_epi32(times8To565Ssse3(load4(source + x)), 3);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), _mm_shuffle_epi8(values, order));
+    x += 4;
+    destination += 8;
+  }
+  rowTo16(source + x, destination, width - x);
+}
+
+#if CORVANE_ROWS_AVX2
+
+ROW_STEP("avx2") __m256i values565Avx2(__m256i pixels) {
+  const __m256i masked = _mm256_and_si256(pixels, _mm256_set1_epi32(0x00F8FCF8));
+  const __m256i times8 = _mm256_madd_epi16(
+      _mm256_maddubs_epi16(masked, _mm256_set1_epi32(0x00014001)), _mm256_set1_epi32(0x08000001));
+  return _mm256_srli_epi32(times8, 3);
+}
+
+ROW_ENTRY("avx2")
+void rowTo16Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  std::int32_t x = 0;
+  for (; width - x >= 16; x += 16, destination += 32) {
+    const __m256i low = values565Avx2(load8(source + x));
+    const __m256i high = values565Avx2(load8(source + x + 8));
+    // The pack works per 128-bit lane (low 0..3, high 0..3 | low 4..7,
+    // high 4..7); the 64-bit permutation restores pixel order.
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), packed);
+  }
+  if (width - x >= 8) {
+    const __m256i values = values565Avx2(load8(source + x));
+    store16(destination,
+            _mm_packus_epi32(_mm256_castsi256_si128(values), _mm256_extracti128_si256(values, 1)));
+    x += 8;
+    destination += 16;
+  }
+  rowTo16(source + x, destination, width - x);
+}
+
+#endif  // CORVANE_ROWS_AVX2
+
+}  // namespace
+
+RowConverter vectorRowConverter(std::uint32_t depth, RowVariant variant) {
+  const bool deep = depth == 24;
+  switch (variant) {
+    case RowVariant::Sse2:
+      return deep ? rowTo24Sse2 : rowTo16Sse2;
+    case RowVariant::Ssse3:
+      return deep ? rowTo24Ssse3 : rowTo16Ssse3;
+    case RowVariant::Avx2:
+#if CORVANE_ROWS_AVX2
+      return deep ? rowTo24Avx2 : rowTo16Avx2;
+#else
+      return nullptr;
+#endif
+    case RowVariant::Scalar:
+      break;
+  }
+  return nullptr;
+}
+
+#else  // no x86 vector code in this build
+
+RowConverter vectorRowConverter(std::uint32_t, RowVariant) { return nullptr; }
+
+#endif

@@ -1,0 +1,206 @@
+// The vector row variants against the scalar rows, byte for byte: random rows
+// of every width up to 64 and a few long ones, sources starting 0 to 3 pixels
+// past a 64-byte boundary, destinations 0 to 31 bytes past one, and every
+// byte around the destination row left as it was.
+#include "frame/rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <ostream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* variantName(RowVariant variant) {
+  switch (variant) {
+    case RowVariant::Scalar:
+      return "Scalar";
+    case RowVariant::Sse2:
+      return "Sse2";
+    case RowVariant::Ssse3:
+      return "Ssse3";
+    case RowVariant::Avx2:
+      return "Avx2";
+  }
+  return "?";
+}
+
+// A source row that ends exactly where its allocation ends, so that a read
+// past the row is caught by AddressSanitizer, and whose first pixel sits
+// `offset` pixels past a 64-byte boundary.
+class SourceRow {
+ public:
+  SourceRow(std::int32_t width, std::int32_t offset, std::mt19937& random)
+      : count_(static_cast<std::size_t>(width + offset)),
+        memory_(static_cast<std::uint32_t*>(
+            ::operator new (count_ * sizeof(std::uint32_t), std::align_val_t{64}))),
+        offset_(offset) {
+    for (std::size_t i = 0; i < count_; ++i) {
+      memory_[i] = static_cast<std::uint32_t>(random());
+    }
+  }
+  ~SourceRow() { ::operator delete (memory_, std::align_val_t{64}); }
+  SourceRow(const SourceRow&) = delete;
+  SourceRow& operator=(const SourceRow&) = delete;
+
+  const std::uint32_t* pixels() const { return memory_ + offset_; }
+
+ private:
+  std::size_t count_;
+  std::uint32_t* memory_;
+  std::int32_t offset_;
+};
+
+// Guard bytes on both sides of the destination row: a position-dependent
+// pattern, so that a stray store of shifted data is as visible as one of
+// zeros.
+constexpr std::size_t guardBytes = 64;
+
+std::uint8_t guardByte(std::size_t index) { return static_cast<std::uint8_t>(index * 151 + 89); }
+
+// Where the row's bytes differ from what was expected, or an empty string.
+std::string firstDifference(const std::uint8_t* actual, const std::vector<std::uint8_t>& expected,
+                            std::size_t rowStart, std::size_t rowBytes) {
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    if (actual[i] != expected[i]) {
+      std::ostringstream message;
+      const auto at = static_cast<std::ptrdiff_t>(i) - static_cast<std::ptrdiff_t>(rowStart);
+      message << "byte " << at << " of a " << rowBytes << "-byte row"
+              << (i < rowStart               ? " (guard before)"
+                  : i >= rowStart + rowBytes ? " (guard after)"
+                                             : "")
+              << ": got " << int{actual[i]} << ", want " << int{expected[i]};
+      return message.str();
+    }
+  }
+  return {};
+}
+
+struct VariantCase {
+  RowVariant variant;
+  std::uint32_t depth;
+};
+
+void PrintTo(const VariantCase& c, std::ostream* out) {
+  *out << variantName(c.variant) << ", " << c.depth << " bpp";
+}
+
+class VariantMatchesScalar : public ::testing::TestWithParam<VariantCase> {};
+
+TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
+  const VariantCase c = GetParam();
+  if (!rowVariantSupported(c.variant)) {
+    GTEST_SKIP() << variantName(c.variant) << " is not supported by this processor or build";
+  }
+  const RowConverter vector = rowConverter(c.depth, c.variant);
+  const RowConverter scalar = rowConverter(c.depth, RowVariant::Scalar);
+  ASSERT_NE(vector, nullptr);
+  ASSERT_NE(scalar, nullptr);
+
+  std::vector<std::int32_t> widths;
+  for (std::int32_t width = 0; width <= 64; ++width) widths.push_back(width);
+  for (std::int32_t width : {95, 631, 800, 1023, 1024}) widths.push_back(width);
+
+  const std::size_t bytesPerPixel = c.depth / 8;
+  std::mt19937 random(c.depth * 131 + static_cast<unsigned>(c.variant));
+  for (const std::int32_t width : widths) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * bytesPerPixel;
+    for (std::int32_t sourceOffset = 0; sourceOffset <= 3; ++sourceOffset) {
+      const SourceRow source(width, sourceOffset, random);
+      // The reference, into a vector of exactly the row's size.
+      std::vector<std::uint8_t> reference(rowBytes);
+      scalar(source.pixels(), reference.data(), width);
+
+      for (std::size_t destinationOffset = 0; destinationOffset < 32; ++destinationOffset) {
+        // The row starts destinationOffset bytes past a 64-byte boundary.
+        const std::size_t rowStart = guardBytes + destinationOffset;
+        std::vector<std::uint8_t> expected(rowStart + rowBytes + guardBytes);
+        for (std::size_t i = 0; i < expected.size(); ++i) expected[i] = guardByte(i);
+        if (rowBytes > 0) std::memcpy(expected.data() + rowStart, reference.data(), rowBytes);
+
+        std::vector<std::uint8_t> memory(expected.size() + 64);
+        const auto address = reinterpret_cast<std::uintptr_t>(memory.data());
+        std::uint8_t* const base = memory.data() + ((64 - address % 64) % 64);
+        for (std::size_t i = 0; i < expected.size(); ++i) base[i] = guardByte(i);
+
+        vector(source.pixels(), base + rowStart, width);
+
+        const std::string difference = firstDifference(base, expected, rowStart, rowBytes);
+        ASSERT_EQ(difference, "") << variantName(c.variant) << ", " << c.depth << " bpp, width "
+                                  << width << ", source offset " << sourceOffset
+                                  << " pixels, destination offset " << destinationOffset
+                                  << " bytes";
+      }
+    }
+  }
+}
+
+std::vector<VariantCase> variantCases() {
+  std::vector<VariantCase> cases;
+  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+    for (std::uint32_t depth : {32u, 24u, 16u}) {
+      cases.push_back({variant, depth});
+    }
+  }
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, VariantMatchesScalar, ::testing::ValuesIn(variantCases()),
+                         [](const auto& testInfo) {
+                           return std::string(variantName(testInfo.param.variant)) + "_depth" +
+                                  std::to_string(testInfo.param.depth);
+                         });
+
+TEST(RowVariants, ConvertersExistExactlyForSupportedVariants) {
+  EXPECT_TRUE(rowVariantSupported(RowVariant::Scalar));
+#if defined(__x86_64__)
+  EXPECT_TRUE(rowVariantSupported(RowVariant::Sse2)) << "every x86-64 processor has SSE2";
+#endif
+  for (RowVariant variant :
+       {RowVariant::Scalar, RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+    for (std::uint32_t depth : {32u, 24u, 16u}) {
+      EXPECT_EQ(rowConverter(depth, variant) != nullptr, rowVariantSupported(variant))
+          << variantName(variant) << ", " << depth << " bpp";
+    }
+  }
+}
+
+TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
+  EXPECT_EQ(rowConverter(24, RowVariant::Scalar), &rowTo24);
+  EXPECT_EQ(rowConverter(16, RowVariant::Scalar), &rowTo16);
+  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+    if (!rowVariantSupported(variant)) continue;
+    EXPECT_EQ(rowConverter(32, variant), &rowTo32) << variantName(variant);
+    EXPECT_NE(rowConverter(24, variant), &rowTo24) << variantName(variant);
+    EXPECT_NE(rowConverter(16, variant), &rowTo16) << variantName(variant);
+  }
+  const RowVariant variants[] = {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2};
+  for (RowVariant one : variants) {
+    for (RowVariant other : variants) {
+      if (one == other || !rowVariantSupported(one) || !rowVariantSupported(other)) continue;
+      for (std::uint32_t depth : {24u, 16u}) {
+        EXPECT_NE(rowConverter(depth, one), rowConverter(depth, other))
+            << variantName(one) << " and " << variantName(other) << ", " << depth << " bpp";
+      }
+    }
+  }
+}
+
+TEST(RowVariants, BlitUsesTheBestSupportedVariant) {
+  RowVariant best = RowVariant::Scalar;
+  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+    if (rowVariantSupported(variant)) best = variant;
+  }
+  for (std::uint32_t depth : {32u, 24u, 16u}) {
+    EXPECT_EQ(rowConverterFor(depth), rowConverter(depth, best))
+        << depth << " bpp, best variant " << variantName(best);
+  }
+}
+
+}  // namespace
