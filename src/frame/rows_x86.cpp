@@ -163,6 +163,26 @@ void rowTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::in
   const __m256i placeC = _mm256_setr_epi32(5, 6, 0, 0, 0, 1, 2, 4);
   const __m256i placeD = _mm256_setr_epi32(0, 0, 0, 1, 2, 4, 5, 6);
   std::int32_t x = 0;
+  for (; width - x >= 64; x += 64, destination += 192) {
+    const __m256i a = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
+    const __m256i b = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 8)), placeB);
+    const __m256i c = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 16)), placeC);
+    const __m256i d = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 24)), placeD);
+    const __m256i e = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 32)), placeA);
+    const __m256i f = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 40)), placeB);
+    const __m256i g = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 48)), placeC);
+    const __m256i h = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 56)), placeD);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), _mm256_blend_epi32(a, b, 0xC0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
+                        _mm256_blend_epi32(b, c, 0xF0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
+                        _mm256_blend_epi32(c, d, 0xFC));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 96), _mm256_blend_epi32(e, f, 0xC0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 128),
+                        _mm256_blend_epi32(f, g, 0xF0));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 160),
+                        _mm256_blend_epi32(g, h, 0xFC));
+  }
   for (; width - x >= 32; x += 32, destination += 96) {
     const __m256i a = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
     const __m256i b = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 8)), placeB);
