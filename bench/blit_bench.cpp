@@ -268,20 +268,6 @@ void runVariantRow(benchmark::State& state, RowConverter convert) {
                                                 benchmark::Counter::kIsRate);
 }
 
-const char* variantName(RowVariant variant) {
-  switch (variant) {
-    case RowVariant::Scalar:
-      return "Scalar";
-    case RowVariant::Sse2:
-      return "Sse2";
-    case RowVariant::Ssse3:
-      return "Ssse3";
-    case RowVariant::Avx2:
-      return "Avx2";
-  }
-  return "?";
-}
-
 constexpr RowVariant variants[] = {RowVariant::Scalar, RowVariant::Sse2, RowVariant::Ssse3,
                                    RowVariant::Avx2};
 
@@ -319,7 +305,7 @@ void registerAll() {
     for (RowVariant variant : variants) {
       const RowConverter convert = rowConverter(depth, variant);
       if (convert == nullptr) continue;
-      const std::string tag = std::to_string(depth) + "/" + variantName(variant);
+      const std::string tag = std::to_string(depth) + "/" + rowVariantName(variant);
       benchmark::RegisterBenchmark(
           ("rows" + tag + "/" + variantSize.name()).c_str(),
           [depth, convert](benchmark::State& state) { runVariantFrame(state, depth, convert); })
@@ -377,7 +363,7 @@ void checkOutputsAgree() {
         if (convert == nullptr) continue;
         const Buffer forced(destinationBytes(size, depth), 9);
         rowsInto(hot.frame.data(), size, depth, convert, forced.data());
-        requireSameRows(ours.data(), forced.data(), size, depth, variantName(variant));
+        requireSameRows(ours.data(), forced.data(), size, depth, rowVariantName(variant));
       }
     }
   }
@@ -386,12 +372,12 @@ void checkOutputsAgree() {
       "supported row variant give the same bytes as blitFrame on every frame.\n");
   std::printf("Row variants supported here:");
   for (RowVariant variant : variants) {
-    if (rowVariantSupported(variant)) std::printf(" %s", variantName(variant));
+    if (rowVariantSupported(variant)) std::printf(" %s", rowVariantName(variant));
   }
   std::printf("; blitFrame uses");
   for (RowVariant variant : variants) {
     if (rowVariantSupported(variant) && rowConverter(24, variant) == rowConverterFor(24)) {
-      std::printf(" %s", variantName(variant));
+      std::printf(" %s", rowVariantName(variant));
     }
   }
   std::printf(".\nLast-level cache taken as %zu MiB; cold pools of %zu MiB per arena.\n\n",
@@ -436,7 +422,7 @@ std::vector<Contender> variantContenders() {
     for (RowVariant variant : variants) {
       const RowConverter convert = rowConverter(depth, variant);
       if (convert == nullptr) continue;
-      list.push_back({"rows" + std::to_string(depth) + "/" + variantName(variant),
+      list.push_back({"rows" + std::to_string(depth) + "/" + rowVariantName(variant),
                       Operation::Blit,
                       depth,
                       convert,

@@ -17,20 +17,6 @@
 
 namespace {
 
-const char* variantName(RowVariant variant) {
-  switch (variant) {
-    case RowVariant::Scalar:
-      return "Scalar";
-    case RowVariant::Sse2:
-      return "Sse2";
-    case RowVariant::Ssse3:
-      return "Ssse3";
-    case RowVariant::Avx2:
-      return "Avx2";
-  }
-  return "?";
-}
-
 // A source row that ends exactly where its allocation ends, so that a read
 // past the row is caught by AddressSanitizer, and whose first pixel sits
 // `offset` pixels past a 64-byte boundary.
@@ -88,7 +74,7 @@ struct VariantCase {
 };
 
 void PrintTo(const VariantCase& c, std::ostream* out) {
-  *out << variantName(c.variant) << ", " << c.depth << " bpp";
+  *out << rowVariantName(c.variant) << ", " << c.depth << " bpp";
 }
 
 class VariantMatchesScalar : public ::testing::TestWithParam<VariantCase> {};
@@ -96,7 +82,7 @@ class VariantMatchesScalar : public ::testing::TestWithParam<VariantCase> {};
 TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
   const VariantCase c = GetParam();
   if (!rowVariantSupported(c.variant)) {
-    GTEST_SKIP() << variantName(c.variant) << " is not supported by this processor or build";
+    GTEST_SKIP() << rowVariantName(c.variant) << " is not supported by this processor or build";
   }
   const RowConverter vector = rowConverter(c.depth, c.variant);
   const RowConverter scalar = rowConverter(c.depth, RowVariant::Scalar);
@@ -132,7 +118,7 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
         vector(source.pixels(), base + rowStart, width);
 
         const std::string difference = firstDifference(base, expected, rowStart, rowBytes);
-        ASSERT_EQ(difference, "") << variantName(c.variant) << ", " << c.depth << " bpp, width "
+        ASSERT_EQ(difference, "") << rowVariantName(c.variant) << ", " << c.depth << " bpp, width "
                                   << width << ", source offset " << sourceOffset
                                   << " pixels, destination offset " << destinationOffset
                                   << " bytes";
@@ -153,7 +139,7 @@ std::vector<VariantCase> variantCases() {
 
 INSTANTIATE_TEST_SUITE_P(Variants, VariantMatchesScalar, ::testing::ValuesIn(variantCases()),
                          [](const auto& testInfo) {
-                           return std::string(variantName(testInfo.param.variant)) + "_depth" +
+                           return std::string(rowVariantName(testInfo.param.variant)) + "_depth" +
                                   std::to_string(testInfo.param.depth);
                          });
 
@@ -166,7 +152,7 @@ TEST(RowVariants, ConvertersExistExactlyForSupportedVariants) {
        {RowVariant::Scalar, RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
     for (std::uint32_t depth : {32u, 24u, 16u}) {
       EXPECT_EQ(rowConverter(depth, variant) != nullptr, rowVariantSupported(variant))
-          << variantName(variant) << ", " << depth << " bpp";
+          << rowVariantName(variant) << ", " << depth << " bpp";
     }
   }
 }
@@ -176,9 +162,9 @@ TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
   EXPECT_EQ(rowConverter(16, RowVariant::Scalar), &rowTo16);
   for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
     if (!rowVariantSupported(variant)) continue;
-    EXPECT_EQ(rowConverter(32, variant), &rowTo32) << variantName(variant);
-    EXPECT_NE(rowConverter(24, variant), &rowTo24) << variantName(variant);
-    EXPECT_NE(rowConverter(16, variant), &rowTo16) << variantName(variant);
+    EXPECT_EQ(rowConverter(32, variant), &rowTo32) << rowVariantName(variant);
+    EXPECT_NE(rowConverter(24, variant), &rowTo24) << rowVariantName(variant);
+    EXPECT_NE(rowConverter(16, variant), &rowTo16) << rowVariantName(variant);
   }
   const RowVariant variants[] = {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2};
   for (RowVariant one : variants) {
@@ -186,7 +172,7 @@ TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
       if (one == other || !rowVariantSupported(one) || !rowVariantSupported(other)) continue;
       for (std::uint32_t depth : {24u, 16u}) {
         EXPECT_NE(rowConverter(depth, one), rowConverter(depth, other))
-            << variantName(one) << " and " << variantName(other) << ", " << depth << " bpp";
+            << rowVariantName(one) << " and " << rowVariantName(other) << ", " << depth << " bpp";
       }
     }
   }
@@ -199,7 +185,7 @@ TEST(RowVariants, BlitUsesTheBestSupportedVariant) {
   }
   for (std::uint32_t depth : {32u, 24u, 16u}) {
     EXPECT_EQ(rowConverterFor(depth), rowConverter(depth, best))
-        << depth << " bpp, best variant " << variantName(best);
+        << depth << " bpp, best variant " << rowVariantName(best);
   }
 }
 

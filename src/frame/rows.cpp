@@ -154,3 +154,17 @@ RowConverter rowConverterFor(std::uint32_t depth) {
   static const RowVariant best = bestVariant();
   return rowConverter(depth, best);
 }
+
+const char* rowVariantName(RowVariant variant) {
+  switch (variant) {
+    case RowVariant::Scalar:
+      return "Scalar";
+    case RowVariant::Sse2:
+      return "Sse2";
+    case RowVariant::Ssse3:
+      return "Ssse3";
+    case RowVariant::Avx2:
+      return "Avx2";
+  }
+  return "?";
+}

@@ -23,6 +23,9 @@ void rowTo16(const std::uint32_t* source, std::uint8_t* destination, std::int32_
 // every variant.
 enum class RowVariant { Scalar, Sse2, Ssse3, Avx2 };
 
+// The variant's name, as tests and benchmarks print it.
+const char* rowVariantName(RowVariant variant);
+
 // Whether this build and this processor (and its operating system, for the
 // AVX registers) can run a variant. Scalar is always supported.
 bool rowVariantSupported(RowVariant variant);

@@ -150,53 +150,54 @@ ROW_STEP("avx2") __m256i packLanes24(__m256i pixels) {
   return _mm256_shuffle_epi8(pixels, select);
 }
 
-ROW_ENTRY("avx2")
-void rowTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
-  // A 32-pixel block gives three 32-byte outputs. Numbering the colour dwords
-  // of a lane-packed input 0,1,2,4,5,6, one dword permutation per input puts
-  // each of its pieces where its outputs want them, and dword blends join
-  // neighbours:
-  //   out0 = A's six dwords, B's first two;   out1 = B's last four, C's first four;
-  //   out2 = C's last two, D's six.
+// A 32-pixel block gives three 32-byte outputs. Numbering the colour dwords
+// of a lane-packed input 0,1,2,4,5,6, one dword permutation per input puts
+// each of its pieces where its outputs want them, and dword blends join
+// neighbours:
+//   out0 = A's six dwords, B's first two;   out1 = B's last four, C's first four;
+//   out2 = C's last two, D's six.
+struct Block24 {
+  __m256i a, b, c, d;
+};
+
+ROW_STEP("avx2") Block24 gather24(const std::uint32_t* source) {
   const __m256i placeA = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0);
   const __m256i placeB = _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 1);
   const __m256i placeC = _mm256_setr_epi32(5, 6, 0, 0, 0, 1, 2, 4);
   const __m256i placeD = _mm256_setr_epi32(0, 0, 0, 1, 2, 4, 5, 6);
+  return {_mm256_permutevar8x32_epi32(packLanes24(load8(source)), placeA),
+          _mm256_permutevar8x32_epi32(packLanes24(load8(source + 8)), placeB),
+          _mm256_permutevar8x32_epi32(packLanes24(load8(source + 16)), placeC),
+          _mm256_permutevar8x32_epi32(packLanes24(load8(source + 24)), placeD)};
+}
+
+ROW_STEP("avx2") void store24(std::uint8_t* destination, const Block24& block) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination),
+                      _mm256_blend_epi32(block.a, block.b, 0xC0));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
+                      _mm256_blend_epi32(block.b, block.c, 0xF0));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
+                      _mm256_blend_epi32(block.c, block.d, 0xFC));
+}
+
+ROW_ENTRY("avx2")
+void rowTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   std::int32_t x = 0;
+  // Two blocks per step: all eight loads are issued before the stores, which
+  // keeps more of them in flight while the caches set the pace.
   for (; width - x >= 64; x += 64, destination += 192) {
-    const __m256i a = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
-    const __m256i b = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 8)), placeB);
-    const __m256i c = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 16)), placeC);
-    const __m256i d = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 24)), placeD);
-    const __m256i e = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 32)), placeA);
-    const __m256i f = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 40)), placeB);
-    const __m256i g = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 48)), placeC);
-    const __m256i h = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 56)), placeD);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), _mm256_blend_epi32(a, b, 0xC0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
-                        _mm256_blend_epi32(b, c, 0xF0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
-                        _mm256_blend_epi32(c, d, 0xFC));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 96), _mm256_blend_epi32(e, f, 0xC0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 128),
-                        _mm256_blend_epi32(f, g, 0xF0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 160),
-                        _mm256_blend_epi32(g, h, 0xFC));
+    const Block24 first = gather24(source + x);
+    const Block24 second = gather24(source + x + 32);
+    store24(destination, first);
+    store24(destination + 96, second);
   }
   for (; width - x >= 32; x += 32, destination += 96) {
-    const __m256i a = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
-    const __m256i b = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 8)), placeB);
-    const __m256i c = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 16)), placeC);
-    const __m256i d = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x + 24)), placeD);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination), _mm256_blend_epi32(a, b, 0xC0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
-                        _mm256_blend_epi32(b, c, 0xF0));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
-                        _mm256_blend_epi32(c, d, 0xFC));
+    store24(destination, gather24(source + x));
   }
   // Eight pixels at a time: 24 bytes, stored as sixteen and eight.
   for (; width - x >= 8; x += 8, destination += 24) {
-    const __m256i packed = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)), placeA);
+    const __m256i packed = _mm256_permutevar8x32_epi32(packLanes24(load8(source + x)),
+                                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0));
     store16(destination, _mm256_castsi256_si128(packed));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(destination + 16),
                      _mm256_extracti128_si256(packed, 1));
