@@ -1,5 +1,6 @@
 #include "fake_jni.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,7 @@ jint* pin(FakeJni* jni, jintArray array) {
   auto* copy = new jint[elements.size()];
   if (!elements.empty()) std::memcpy(copy, elements.data(), elements.size() * sizeof(jint));
   ++jni->outstandingPins_;
+  jni->pinnedArrays_.push_back(copy);
   return copy;
 }
 
@@ -94,7 +96,15 @@ void unpin(FakeJni* jni, jintArray array, void* elements, jint mode, const char*
   if (jni->onRelease) jni->onRelease();
   auto& stored = static_cast<FakeIntArray*>(array)->elements;
   const char* modeName = mode == JNI_ABORT ? "JNI_ABORT" : mode == 0 ? "0" : "JNI_COMMIT";
+  auto& pinned = jni->pinnedArrays_;
+  const auto found = std::find(pinned.begin(), pinned.end(), elements);
+  if (found == pinned.end()) {
+    // Not a pointer this environment handed out: nothing to release.
+    sim::record(std::string(name) + "(not a pinned pointer, " + modeName + ")");
+    return;
+  }
   sim::record(std::string(name) + "(" + modeName + ")");
+  if (mode != JNI_COMMIT) pinned.erase(found);
   if (mode != JNI_ABORT && !stored.empty()) {
     std::memcpy(stored.data(), elements, stored.size() * sizeof(jint));
   }

@@ -63,6 +63,7 @@ class FakeJni {
   std::string pendingClass_;
   std::string pendingMessage_;
   int outstandingPins_ = 0;
+  std::vector<void*> pinnedArrays_;
   bool inCritical_ = false;
   std::vector<std::string> callsInCritical_;
   std::vector<std::unique_ptr<FakeString>> strings_;
