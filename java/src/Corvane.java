@@ -61,7 +61,13 @@ public final class Corvane {
     } catch (UnsatisfiedLinkError e) {
       notOnLibraryPath = e; // fall back to the native carried inside the jar
     }
-    String platform = platform();
+    String platform;
+    try {
+      platform = platform();
+    } catch (UnsatisfiedLinkError unsupported) {
+      unsupported.addSuppressed(notOnLibraryPath);
+      throw unsupported;
+    }
     String file = System.mapLibraryName(LIBRARY);
     String resource = "/natives/" + platform + "/" + file;
     try (InputStream in = Corvane.class.getResourceAsStream(resource)) {
@@ -73,7 +79,12 @@ public final class Corvane {
         throw error;
       }
       Path target = extract(in.readAllBytes(), file);
-      System.load(target.toString());
+      try {
+        System.load(target.toString());
+      } catch (UnsatisfiedLinkError notLoadable) {
+        notLoadable.addSuppressed(notOnLibraryPath);
+        throw notLoadable;
+      }
       loadedFrom = target.toString();
     } catch (IOException | NoSuchAlgorithmException e) {
       UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot extract " + resource);
@@ -91,7 +102,9 @@ public final class Corvane {
   private static Path extract(byte[] bytes, String file)
       throws IOException, NoSuchAlgorithmException {
     byte[] digest = MessageDigest.getInstance("SHA-256").digest(bytes);
-    StringBuilder name = new StringBuilder("corvane-");
+    // Per user, so that users sharing one temporary directory do not share files.
+    String user = System.getProperty("user.name", "user").replaceAll("[^A-Za-z0-9_.-]", "_");
+    StringBuilder name = new StringBuilder("corvane-").append(user).append('-');
     for (int i = 0; i < 8; i++) {
       name.append(String.format("%02x", digest[i]));
     }
