@@ -13,7 +13,11 @@ foreach(arch win32 win64)
       add_test(NAME windows.win64.vector-stack
         COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/check-vector-stack ${dll})
     endif()
-    # One Wine prefix and its server serve both runs: one at a time.
-    set_tests_properties(windows.${arch}.wine PROPERTIES RESOURCE_LOCK wine TIMEOUT 900)
+    add_test(NAME windows.${arch}.rows
+      COMMAND ${CMAKE_SOURCE_DIR}/tests/windows/wine-run
+              ${windows_build}/tests/windows/corvane_rows_check.exe)
+    # One Wine prefix and its server serve every run: one at a time.
+    set_tests_properties(windows.${arch}.wine windows.${arch}.rows PROPERTIES
+      RESOURCE_LOCK wine TIMEOUT 900)
   endif()
 endforeach()
