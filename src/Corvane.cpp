@@ -105,10 +105,9 @@ JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, ji
   if (width < 0 || static_cast<std::int64_t>(width) > state.modeWidth ||
       static_cast<std::int64_t>(height) > state.modeHeight) {
     char message[160];
-    std::snprintf(message, sizeof message,
-                  "frame %dx%d does not fit the display mode %ux%u", static_cast<int>(width),
-                  static_cast<int>(height), static_cast<unsigned>(state.modeWidth),
-                  static_cast<unsigned>(state.modeHeight));
+    std::snprintf(message, sizeof message, "frame %dx%d does not fit the display mode %ux%u",
+                  static_cast<int>(width), static_cast<int>(height),
+                  static_cast<unsigned>(state.modeWidth), static_cast<unsigned>(state.modeHeight));
     throwJava(env, "java/lang/IllegalArgumentException", message);
     return;
   }
@@ -119,9 +118,8 @@ JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, ji
       std::snprintf(message, sizeof message,
                     "rows of %d pixels at offset %d, scansize %d, height %d lie outside an "
                     "array of %d",
-                    static_cast<int>(width), static_cast<int>(offset),
-                    static_cast<int>(scansize), static_cast<int>(height),
-                    static_cast<int>(length));
+                    static_cast<int>(width), static_cast<int>(offset), static_cast<int>(scansize),
+                    static_cast<int>(height), static_cast<int>(length));
       throwJava(env, "java/lang/ArrayIndexOutOfBoundsException", message);
       return;
     }

@@ -44,7 +44,8 @@ struct Target {
 
 // What the target must hold after blitting the frame: the reference pixels
 // at the centred place and sentinels everywhere else.
-std::vector<std::uint8_t> expectedMemory(const Target& target, const std::vector<std::uint32_t>& frame,
+std::vector<std::uint8_t> expectedMemory(const Target& target,
+                                         const std::vector<std::uint32_t>& frame,
                                          std::size_t offset, int width, int height, int scansize) {
   std::vector<std::uint8_t> expected(target.memory.size(), sentinel);
   const std::uint32_t depth = DisplayState::depthPreference[displayState.depthCursor];
@@ -111,9 +112,9 @@ std::vector<BlitCase> blitCases() {
 INSTANTIATE_TEST_SUITE_P(AllDepths, BlitMatchesReference, ::testing::ValuesIn(blitCases()),
                          [](const auto& testInfo) {
                            const BlitCase& c = testInfo.param;
-                           return "depth" + std::to_string(c.depth) + "_" + std::to_string(c.width) +
-                                  "x" + std::to_string(c.height) + "_extra" +
-                                  std::to_string(c.scansizeExtra);
+                           return "depth" + std::to_string(c.depth) + "_" +
+                                  std::to_string(c.width) + "x" + std::to_string(c.height) +
+                                  "_extra" + std::to_string(c.scansizeExtra);
                          });
 
 TEST(Blit, HeightZeroOrNegativeWritesNothing) {
@@ -183,19 +184,18 @@ TEST_P(RowExamples, ConvertAsTheTableSays) {
   EXPECT_EQ(out.back(), sentinel);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, RowExamples,
-    ::testing::Values(PixelCase{0xFF123456, 32, {0x56, 0x34, 0x12, 0xFF}},
-                      PixelCase{0x00123456, 32, {0x56, 0x34, 0x12, 0x00}},
-                      PixelCase{0xFF123456, 24, {0x56, 0x34, 0x12}},
-                      PixelCase{0x00123456, 24, {0x56, 0x34, 0x12}},
-                      PixelCase{0xFF123456, 16, {0xAA, 0x11}},
-                      PixelCase{0x00123456, 16, {0xAA, 0x11}},
-                      PixelCase{0x00FF0000, 16, {0x00, 0xF8}},
-                      PixelCase{0x0000FF00, 16, {0xE0, 0x07}},
-                      PixelCase{0x000000FF, 16, {0x1F, 0x00}},
-                      PixelCase{0xFFFFFFFF, 16, {0xFF, 0xFF}},
-                      PixelCase{0x00070307, 16, {0x00, 0x00}},
-                      PixelCase{0xFF070307, 24, {0x07, 0x03, 0x07}}));
+INSTANTIATE_TEST_SUITE_P(WorkedExamples, RowExamples,
+                         ::testing::Values(PixelCase{0xFF123456, 32, {0x56, 0x34, 0x12, 0xFF}},
+                                           PixelCase{0x00123456, 32, {0x56, 0x34, 0x12, 0x00}},
+                                           PixelCase{0xFF123456, 24, {0x56, 0x34, 0x12}},
+                                           PixelCase{0x00123456, 24, {0x56, 0x34, 0x12}},
+                                           PixelCase{0xFF123456, 16, {0xAA, 0x11}},
+                                           PixelCase{0x00123456, 16, {0xAA, 0x11}},
+                                           PixelCase{0x00FF0000, 16, {0x00, 0xF8}},
+                                           PixelCase{0x0000FF00, 16, {0xE0, 0x07}},
+                                           PixelCase{0x000000FF, 16, {0x1F, 0x00}},
+                                           PixelCase{0xFFFFFFFF, 16, {0xFF, 0xFF}},
+                                           PixelCase{0x00070307, 16, {0x00, 0x00}},
+                                           PixelCase{0xFF070307, 24, {0x07, 0x03, 0x07}}));
 
 }  // namespace

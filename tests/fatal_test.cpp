@@ -9,7 +9,8 @@ TEST(FatalError, ShowsTheCursorThenTheReportAndExitsWithCodeOne) {
         sim::echoCalls(true);
         fatalError(565, "Couldn't lock surface");
       },
-      ::testing::ExitedWithCode(1), "^" + literal(fatalReportCalls(565, "Couldn't lock surface")) + "$");
+      ::testing::ExitedWithCode(1),
+      "^" + literal(fatalReportCalls(565, "Couldn't lock surface")) + "$");
 }
 
 TEST(FatalError, LongMessagesAreCutToTheReportBuffer) {
@@ -22,7 +23,8 @@ TEST(FatalError, LongMessagesAreCutToTheReportBuffer) {
         fatalError(1, message.c_str());
       },
       ::testing::ExitedWithCode(1),
-      literal("\"Error (Corvane line 1): " + std::string(511 - 24, 'm') + "\", \"Corvane Native\""));
+      literal("\"Error (Corvane line 1): " + std::string(511 - 24, 'm') +
+              "\", \"Corvane Native\""));
 }
 
 }  // namespace

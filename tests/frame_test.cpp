@@ -19,7 +19,8 @@ class PixelsToScreen : public LibraryTest {
   jintArray smallFrame() {
     std::vector<jint> elements(1 + 6 * 2, 0x7F7F7F7F);
     for (int y = 0; y < 2; ++y) {
-      for (int x = 0; x < 4; ++x) elements[1 + y * 6 + x] = 0x01000000 * (y + 1) + 0x010101 * (x + 1);
+      for (int x = 0; x < 4; ++x)
+        elements[1 + y * 6 + x] = 0x01000000 * (y + 1) + 0x010101 * (x + 1);
     }
     return jni.array(elements);
   }
@@ -49,8 +50,8 @@ TEST_F(PixelsToScreen, LocksPinsBlitsReleasesUnlocksAndFlipsInThatOrder) {
   pixelsToScreen(4, 2, frame, 1, 6);
 
   EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
-                                        "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
-                                        "Flip(null, 0x1)"));
+                                        "ReleasePrimitiveArrayCritical(JNI_ABORT)",
+                                        "Unlock(locked)", "Flip(null, 0x1)"));
   EXPECT_TRUE(drawnBeforeRelease);
   EXPECT_TRUE(jni.callsInCritical().empty()) << jni.callsInCritical().front();
   expectSmallFrameOnScreen();
@@ -93,12 +94,12 @@ TEST_F(PixelsToScreen, ALostChainIsRestoredBeforeEveryNewAttemptPausingWhileItSt
   setUpScreen();
   sim::loseSurfaces(2);  // the first two restores fail
   pixelsToScreen(4, 2, smallFrame(), 1, 6);
-  EXPECT_THAT(sim::calls(),
-              ElementsAre(lockCall(), "Restore(primary)", lockCall(), "Sleep(10)",
-                          "Restore(primary)", lockCall(), "Sleep(10)", "Restore(primary)", lockCall(),
-                          "GetPrimitiveArrayCritical(isCopy=null)",
-                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
-                          "Flip(null, 0x1)"));
+  EXPECT_THAT(
+      sim::calls(),
+      ElementsAre(lockCall(), "Restore(primary)", lockCall(), "Sleep(10)", "Restore(primary)",
+                  lockCall(), "Sleep(10)", "Restore(primary)", lockCall(),
+                  "GetPrimitiveArrayCritical(isCopy=null)",
+                  "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)", "Flip(null, 0x1)"));
   expectSmallFrameOnScreen();
 }
 
@@ -121,7 +122,7 @@ TEST_F(PixelsToScreen, BothBuffersAreBlackAroundTheFrameAgainAfterARestore) {
   expectSmallFrameOnScreen(true);
   const sim::Screen s = sim::screen();
   for (const std::uint8_t* buffer : {s.front, s.back}) {
-    EXPECT_EQ(buffer[0], 0);                                       // top-left corner
+    EXPECT_EQ(buffer[0], 0);  // top-left corner
     EXPECT_EQ(buffer[std::ptrdiff_t(s.height - 1) * s.pitch + 4 * (s.width - 1)], 0);
   }
   EXPECT_TRUE(sim::guardsIntact());
@@ -162,8 +163,8 @@ TEST_F(PixelsToScreen, HeightZeroOrLessStillLocksPinsReleasesAndFlips) {
     pixelsToScreen(4, height, jni.array({1, 2}), 1000, 6);
     EXPECT_EQ(jni.pendingClass(), "");
     EXPECT_THAT(sim::calls(), ElementsAre(lockCall(), "GetPrimitiveArrayCritical(isCopy=null)",
-                                          "ReleasePrimitiveArrayCritical(JNI_ABORT)", "Unlock(locked)",
-                                          "Flip(null, 0x1)"));
+                                          "ReleasePrimitiveArrayCritical(JNI_ABORT)",
+                                          "Unlock(locked)", "Flip(null, 0x1)"));
   }
 }
 
@@ -206,16 +207,16 @@ constexpr jint intMax = 2147483647;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PixelsToScreenArguments,
-    ::testing::Values(
-        BadArguments{"NegativeWidth", -1, 2, 0, 4, 8, iae},
-        BadArguments{"WiderThanTheMode", 641, 1, 0, 641, 641, iae},
-        BadArguments{"TallerThanTheMode", 1, 481, 0, 1, 481, iae},
-        BadArguments{"NegativeOffset", 4, 2, -1, 4, 8, aioobe},
-        BadArguments{"LastRowPastTheEnd", 4, 2, 1, 4, 8, aioobe},
-        BadArguments{"FirstRowPastTheEnd", 4, 1, 5, 4, 8, aioobe},
-        BadArguments{"NegativeScansizeBelowTheStart", 4, 3, 4, -4, 8, aioobe},
-        BadArguments{"RowStartsOverflow32Bits", 4, 3, 0, intMax, 8, aioobe},
-        BadArguments{"OffsetPlusWidthOverflows32Bits", 4, 1, intMax - 1, 4, 8, aioobe}),
+    ::testing::Values(BadArguments{"NegativeWidth", -1, 2, 0, 4, 8, iae},
+                      BadArguments{"WiderThanTheMode", 641, 1, 0, 641, 641, iae},
+                      BadArguments{"TallerThanTheMode", 1, 481, 0, 1, 481, iae},
+                      BadArguments{"NegativeOffset", 4, 2, -1, 4, 8, aioobe},
+                      BadArguments{"LastRowPastTheEnd", 4, 2, 1, 4, 8, aioobe},
+                      BadArguments{"FirstRowPastTheEnd", 4, 1, 5, 4, 8, aioobe},
+                      BadArguments{"NegativeScansizeBelowTheStart", 4, 3, 4, -4, 8, aioobe},
+                      BadArguments{"RowStartsOverflow32Bits", 4, 3, 0, intMax, 8, aioobe},
+                      BadArguments{"OffsetPlusWidthOverflows32Bits", 4, 1, intMax - 1, 4, 8,
+                                   aioobe}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(PixelsToScreen, RowsExactlyFillingTheArrayOrReadBottomUpAreAccepted) {

@@ -21,15 +21,13 @@ TEST_P(ModeLadder, PicksTheFirstModeThatHoldsThePicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, ModeLadder,
-    ::testing::Values(ModeCase{320, 200, 320, 200}, ModeCase{0, 0, 320, 200},
-                      ModeCase{-5, -5, 320, 200}, ModeCase{320, 201, 320, 240},
-                      ModeCase{320, 241, 320, 400}, ModeCase{320, 390, 320, 400},
-                      ModeCase{320, 401, 640, 480}, ModeCase{321, 390, 640, 400},
-                      ModeCase{321, 200, 512, 384}, ModeCase{500, 390, 640, 400},
-                      ModeCase{512, 385, 640, 400}, ModeCase{640, 401, 640, 480},
-                      ModeCase{641, 100, 800, 600}, ModeCase{800, 600, 800, 600},
-                      ModeCase{801, 100, 1024, 768}, ModeCase{800, 601, 1024, 768},
-                      ModeCase{-2147483647 - 1, 600, 800, 600}));
+    ::testing::Values(
+        ModeCase{320, 200, 320, 200}, ModeCase{0, 0, 320, 200}, ModeCase{-5, -5, 320, 200},
+        ModeCase{320, 201, 320, 240}, ModeCase{320, 241, 320, 400}, ModeCase{320, 390, 320, 400},
+        ModeCase{320, 401, 640, 480}, ModeCase{321, 390, 640, 400}, ModeCase{321, 200, 512, 384},
+        ModeCase{500, 390, 640, 400}, ModeCase{512, 385, 640, 400}, ModeCase{640, 401, 640, 480},
+        ModeCase{641, 100, 800, 600}, ModeCase{800, 600, 800, 600}, ModeCase{801, 100, 1024, 768},
+        ModeCase{800, 601, 1024, 768}, ModeCase{-2147483647 - 1, 600, 800, 600}));
 
 TEST(ModeChoice, ARequestThatFitsNoModeKeepsThePreviousChoice) {
   displayState = DisplayState{};

@@ -20,25 +20,24 @@ TEST_F(InitScreen, TakesOverTheWindowAndBuildsAClearedFlipChain) {
   initScreen(631, 479, "Game");
 
   EXPECT_EQ(jni.pendingClass(), "");
-  EXPECT_THAT(sim::calls(),
-              ElementsAre("GetStringLength", "GetStringChars(isCopy=flag)", "ReleaseStringChars",
-                          "EnumWindows()", "GetWindowTextA(hwnd#1, 512)",
-                          "GetWindowTextA(hwnd#2, 512)", "SetWindowTextA(hwnd#2, \"Found Window!\")",
-                          "SetFocus(hwnd#2)", "SetCursor(null)", "ShowCursor(0)", "GetStockObject(4)",
-                          "SetFocus(hwnd#2)", "SetWindowLongPtrA(hwnd#2, GWL_STYLE, 0x80000000)",
-                          "SetClassLongPtrA(hwnd#2, GCLP_HBRBACKGROUND, stock#4)",
-                          "SetWindowLongPtrA(hwnd#2, GWLP_WNDPROC, procedure)",
-                          "DirectDrawCreate(null, out, null)", "SetCooperativeLevel(hwnd#2, 0x11)",
-                          "SetDisplayMode(640, 480, 32)",
-                          "CreateSurface(size=" + std::to_string(sizeof(DDSURFACEDESC)) +
-                              ", flags=0x21, caps=0x218, backBuffers=1, null)",
-                          "GetAttachedSurface(caps=0x4)",
-                          "Lock(null, size=" + std::to_string(sizeof(DDSURFACEDESC)) +
-                              ", flags=0x8, 0x1, null)",
-                          "Unlock(locked)", "Flip(null, 0x1)",
-                          "Lock(null, size=" + std::to_string(sizeof(DDSURFACEDESC)) +
-                              ", flags=0x8, 0x1, null)",
-                          "Unlock(locked)", "Flip(null, 0x1)"));
+  EXPECT_THAT(
+      sim::calls(),
+      ElementsAre(
+          "GetStringLength", "GetStringChars(isCopy=flag)", "ReleaseStringChars", "EnumWindows()",
+          "GetWindowTextA(hwnd#1, 512)", "GetWindowTextA(hwnd#2, 512)",
+          "SetWindowTextA(hwnd#2, \"Found Window!\")", "SetFocus(hwnd#2)", "SetCursor(null)",
+          "ShowCursor(0)", "GetStockObject(4)", "SetFocus(hwnd#2)",
+          "SetWindowLongPtrA(hwnd#2, GWL_STYLE, 0x80000000)",
+          "SetClassLongPtrA(hwnd#2, GCLP_HBRBACKGROUND, stock#4)",
+          "SetWindowLongPtrA(hwnd#2, GWLP_WNDPROC, procedure)", "DirectDrawCreate(null, out, null)",
+          "SetCooperativeLevel(hwnd#2, 0x11)", "SetDisplayMode(640, 480, 32)",
+          "CreateSurface(size=" + std::to_string(sizeof(DDSURFACEDESC)) +
+              ", flags=0x21, caps=0x218, backBuffers=1, null)",
+          "GetAttachedSurface(caps=0x4)",
+          "Lock(null, size=" + std::to_string(sizeof(DDSURFACEDESC)) + ", flags=0x8, 0x1, null)",
+          "Unlock(locked)", "Flip(null, 0x1)",
+          "Lock(null, size=" + std::to_string(sizeof(DDSURFACEDESC)) + ", flags=0x8, 0x1, null)",
+          "Unlock(locked)", "Flip(null, 0x1)"));
   EXPECT_EQ(sim::windowTitle(game), "Found Window!");
   EXPECT_EQ(sim::windowStyle(game), WS_POPUP);
   EXPECT_EQ(sim::classBackground(game), reinterpret_cast<LONG_PTR>(sim::stockObject(BLACK_BRUSH)));
@@ -91,14 +90,13 @@ TEST_P(DepthSearch, SettlesOnTheDeepestAcceptedDepth) {
 
 INSTANTIATE_TEST_SUITE_P(
     Displays, DepthSearch,
-    ::testing::Values(DepthCase{{32, 24, 16}, {"SetDisplayMode(640, 480, 32)"}, 32},
-                      DepthCase{{24, 16},
-                                {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)"},
-                                24},
-                      DepthCase{{16},
-                                {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)",
-                                 "SetDisplayMode(640, 480, 16)"},
-                                16}));
+    ::testing::Values(
+        DepthCase{{32, 24, 16}, {"SetDisplayMode(640, 480, 32)"}, 32},
+        DepthCase{{24, 16}, {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)"}, 24},
+        DepthCase{{16},
+                  {"SetDisplayMode(640, 480, 32)", "SetDisplayMode(640, 480, 24)",
+                   "SetDisplayMode(640, 480, 16)"},
+                  16}));
 
 // Every failing set-up step ends the process with its report.
 struct SetupFailure {

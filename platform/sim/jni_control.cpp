@@ -68,9 +68,7 @@ JNIEXPORT jint JNICALL Java_SimulatedDisplay_depth(JNIEnv*, jclass) {
   return static_cast<jint>(sim::screen().depth);
 }
 
-JNIEXPORT jint JNICALL Java_SimulatedDisplay_flipCount(JNIEnv*, jclass) {
-  return sim::flipCount();
-}
+JNIEXPORT jint JNICALL Java_SimulatedDisplay_flipCount(JNIEnv*, jclass) { return sim::flipCount(); }
 
 JNIEXPORT jintArray JNICALL Java_SimulatedDisplay_readScreen(JNIEnv* env, jclass) {
   const sim::Screen s = sim::screen();

@@ -41,7 +41,9 @@ std::string format(const char* pattern, ...) {
   return buffer;
 }
 
-std::string hex(std::uint64_t value) { return format("0x%llX", static_cast<unsigned long long>(value)); }
+std::string hex(std::uint64_t value) {
+  return format("0x%llX", static_cast<unsigned long long>(value));
+}
 
 std::string quoted(const char* text) {
   if (text == nullptr) return "null";
@@ -127,7 +129,8 @@ HWND__& windowOf(HWND window, const char* caller) {
   for (const auto& w : world().windows) {
     if (w.get() == window) return *w;
   }
-  unsupported(format("%s with a window that does not exist (%p)", caller, static_cast<void*>(window)));
+  unsupported(
+      format("%s with a window that does not exist (%p)", caller, static_cast<void*>(window)));
 }
 
 std::string windowName(HWND window) {
@@ -151,7 +154,8 @@ class SimSurface final : public IDirectDrawSurface {
     logf("GetAttachedSurface(caps=%s)", hex(caps->dwCaps).c_str());
     const HRESULT result = scripted("GetAttachedSurface");
     if (result != DD_OK) return result;
-    if (caps->dwCaps != DDSCAPS_BACKBUFFER) unsupported("GetAttachedSurface for other than the back buffer");
+    if (caps->dwCaps != DDSCAPS_BACKBUFFER)
+      unsupported("GetAttachedSurface for other than the back buffer");
     *attached = back_;
     return DD_OK;
   }
@@ -163,7 +167,7 @@ class SimSurface final : public IDirectDrawSurface {
     }
     World& w = world();
     logf("Lock(null, size=%u, flags=%s, %s, null)", static_cast<unsigned>(desc->dwSize),
-               hex(desc->dwFlags).c_str(), hex(flags).c_str());
+         hex(desc->dwFlags).c_str(), hex(flags).c_str());
     if (w.lost) return DDERR_SURFACELOST;
     const HRESULT result = scripted("Lock");
     if (result != DD_OK) return result;
@@ -240,12 +244,13 @@ class SimDirectDraw final : public IDirectDraw {
   }
 
   HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bpp) override {
-    logf("SetDisplayMode(%u, %u, %u)", static_cast<unsigned>(width),
-               static_cast<unsigned>(height), static_cast<unsigned>(bpp));
+    logf("SetDisplayMode(%u, %u, %u)", static_cast<unsigned>(width), static_cast<unsigned>(height),
+         static_cast<unsigned>(bpp));
     const HRESULT result = scripted("SetDisplayMode");
     if (result != DD_OK) return result;
     World& w = world();
-    if (std::find(w.acceptedDepths.begin(), w.acceptedDepths.end(), bpp) == w.acceptedDepths.end()) {
+    if (std::find(w.acceptedDepths.begin(), w.acceptedDepths.end(), bpp) ==
+        w.acceptedDepths.end()) {
       return DDERR_INVALIDMODE;
     }
     w.width = width;
@@ -254,13 +259,14 @@ class SimDirectDraw final : public IDirectDraw {
     return DD_OK;
   }
 
-  HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface, IUnknown* outer) override {
+  HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface,
+                        IUnknown* outer) override {
     if (desc == nullptr || surface == nullptr || outer != nullptr) {
       unsupported("CreateSurface without a description or with an outer object");
     }
     logf("CreateSurface(size=%u, flags=%s, caps=%s, backBuffers=%u, null)",
-               static_cast<unsigned>(desc->dwSize), hex(desc->dwFlags).c_str(),
-               hex(desc->ddsCaps.dwCaps).c_str(), static_cast<unsigned>(desc->dwBackBufferCount));
+         static_cast<unsigned>(desc->dwSize), hex(desc->dwFlags).c_str(),
+         hex(desc->ddsCaps.dwCaps).c_str(), static_cast<unsigned>(desc->dwBackBufferCount));
     const HRESULT result = scripted("CreateSurface");
     if (result != DD_OK) return result;
     if (desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
@@ -351,7 +357,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   HWND__& w = windowOf(window, "SetWindowLongPtrA");
   if (index == GWL_STYLE) {
     logf("SetWindowLongPtrA(%s, GWL_STYLE, %s)", windowName(window).c_str(),
-               hex(static_cast<std::uint64_t>(value)).c_str());
+         hex(static_cast<std::uint64_t>(value)).c_str());
     const LONG_PTR previous = w.style;
     w.style = value;
     return previous;
@@ -374,7 +380,7 @@ LONG_PTR WINAPI SetClassLongPtrA(HWND window, int index, LONG_PTR value) {
   HWND__& w = windowOf(window, "SetClassLongPtrA");
   if (index != GCLP_HBRBACKGROUND) unsupported(format("SetClassLongPtrA index %d", index));
   logf("SetClassLongPtrA(%s, GCLP_HBRBACKGROUND, %s)", windowName(window).c_str(),
-             sim::handleName(reinterpret_cast<const void*>(value)).c_str());
+       sim::handleName(reinterpret_cast<const void*>(value)).c_str());
   LONG_PTR& background = world().classBackgrounds[w.windowClass];
   const LONG_PTR previous = background;
   background = value;
@@ -385,13 +391,13 @@ LRESULT WINAPI CallWindowProcA(WNDPROC procedure, HWND window, UINT message, WPA
                                LPARAM lParam) {
   if (procedure == nullptr) unsupported("CallWindowProcA with no procedure");
   logf("CallWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
-             hex(wParam).c_str());
+       hex(wParam).c_str());
   return procedure(window, message, wParam, lParam);
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM) {
   logf("DefWindowProcA(%s, %s, %s)", windowName(window).c_str(), hex(message).c_str(),
-             hex(wParam).c_str());
+       hex(wParam).c_str());
   return 0;
 }
 
@@ -402,7 +408,7 @@ BOOL WINAPI ValidateRect(HWND window, const RECT* rect) {
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags) {
   logf("MessageBoxA(%s, %s, %s, %s)", windowName(owner).c_str(), quoted(text).c_str(),
-             quoted(caption).c_str(), hex(flags).c_str());
+       quoted(caption).c_str(), hex(flags).c_str());
   sim::MessageBox& box = world().messageBox;
   box.shown = true;
   box.text = text == nullptr ? "" : text;
@@ -429,7 +435,8 @@ void WINAPI Sleep(DWORD milliseconds) {
 }
 
 HRESULT WINAPI DirectDrawCreate(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer) {
-  if (directDraw == nullptr || outer != nullptr) unsupported("DirectDrawCreate with an outer object");
+  if (directDraw == nullptr || outer != nullptr)
+    unsupported("DirectDrawCreate with an outer object");
   logf("DirectDrawCreate(%s, out, null)", driver == nullptr ? "null" : "guid");
   const HRESULT result = scripted("DirectDrawCreate");
   if (result != DD_OK) return result;
@@ -519,8 +526,8 @@ std::uint32_t pixel(int x, int y, bool back) {
   if (s.front == nullptr || x < 0 || y < 0 || DWORD(x) >= s.width || DWORD(y) >= s.height) {
     unsupported(format("pixel(%d, %d) outside the screen", x, y));
   }
-  const std::uint8_t* p = (back ? s.back : s.front) + std::ptrdiff_t(y) * s.pitch +
-                          std::ptrdiff_t(x) * (s.depth / 8);
+  const std::uint8_t* p =
+      (back ? s.back : s.front) + std::ptrdiff_t(y) * s.pitch + std::ptrdiff_t(x) * (s.depth / 8);
   switch (s.depth) {
     case 32:
       return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;

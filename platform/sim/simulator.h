@@ -57,8 +57,8 @@ void loseSurfaces(int failingRestores);
 struct Screen {
   DWORD width = 0;
   DWORD height = 0;
-  DWORD depth = 0;  // 0 until a mode is set
-  LONG pitch = 0;   // wider than a row
+  DWORD depth = 0;                      // 0 until a mode is set
+  LONG pitch = 0;                       // wider than a row
   const std::uint8_t* front = nullptr;  // null until the flip chain exists
   const std::uint8_t* back = nullptr;
 };

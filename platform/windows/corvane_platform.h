@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <ddraw.h>
 
 static_assert(sizeof(void*) != 4 || sizeof(DDSURFACEDESC) == 108,

@@ -1,6 +1,6 @@
-#include "Corvane.h"
-
 #include <cstring>
+
+#include "Corvane.h"
 
 namespace {
 // Pause between restores while the back buffer stays lost (for example

@@ -1,7 +1,7 @@
+#include <cstring>
+
 #include "Corvane.h"
 #include "rows.h"
-
-#include <cstring>
 
 void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t height,
                std::int32_t scansize) {

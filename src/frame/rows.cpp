@@ -56,8 +56,7 @@ void rowTo16(const std::uint32_t* source, std::uint8_t* destination, std::int32_
   // Four pixels make two whole words, two 5:6:5 values each.
   for (; x + 4 <= width; x += 4, destination += 8) {
     store32(destination, to565(source[x]) | (std::uint32_t{to565(source[x + 1])} << 16));
-    store32(destination + 4,
-            to565(source[x + 2]) | (std::uint32_t{to565(source[x + 3])} << 16));
+    store32(destination + 4, to565(source[x + 2]) | (std::uint32_t{to565(source[x + 3])} << 16));
   }
   for (; x < width; ++x, destination += 2) {
     store16(destination, to565(source[x]));

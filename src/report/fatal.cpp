@@ -1,6 +1,6 @@
-#include "Corvane.h"
-
 #include <cstdio>
+
+#include "Corvane.h"
 
 void fatalError(std::int32_t number, const char* message) {
   char text[512];

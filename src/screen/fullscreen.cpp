@@ -1,6 +1,6 @@
-#include "Corvane.h"
-
 #include <cstdio>
+
+#include "Corvane.h"
 
 void initFullScreen() {
   DisplayState& state = displayState;
@@ -36,8 +36,7 @@ void initFullScreen() {
     fatalError(183, "Couldn't create primary surface");
   }
   state.backBufferCaps.dwCaps = DDSCAPS_BACKBUFFER;
-  if (state.primarySurface->GetAttachedSurface(&state.backBufferCaps, &state.backBuffer) !=
-      DD_OK) {
+  if (state.primarySurface->GetAttachedSurface(&state.backBufferCaps, &state.backBuffer) != DD_OK) {
     fatalError(190, "Couldn't attach to primary surface");
   }
 

@@ -1,6 +1,6 @@
-#include "Corvane.h"
-
 #include <cstring>
+
+#include "Corvane.h"
 
 namespace {
 

@@ -11,9 +11,8 @@
 //                                    prints the message box it finds, closes it
 //
 // Prints "N passed, N failed"; exits 0 when every check passed.
-#include <windows.h>
-
 #include <jni.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -176,8 +175,8 @@ Library loadLibrary(const char* path) {
     std::printf("cannot load %s (error %lu)\n", path, GetLastError());
     std::exit(2);
   }
-  library.initScreen =
-      reinterpret_cast<InitScreen>(reinterpret_cast<void*>(GetProcAddress(module, "Java_Corvane_initScreen")));
+  library.initScreen = reinterpret_cast<InitScreen>(
+      reinterpret_cast<void*>(GetProcAddress(module, "Java_Corvane_initScreen")));
   library.pixelsToScreen = reinterpret_cast<PixelsToScreen>(
       reinterpret_cast<void*>(GetProcAddress(module, "Java_Corvane_pixelsToScreen")));
   if (library.initScreen == nullptr || library.pixelsToScreen == nullptr) {
@@ -219,9 +218,9 @@ HWND createHostWindow() {
   type.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   type.lpszClassName = "CorvaneHostClass";
   RegisterClassA(&type);
-  const HWND window = CreateWindowExA(0, type.lpszClassName, windowTitle,
-                                      WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300, nullptr,
-                                      nullptr, type.hInstance, nullptr);
+  const HWND window =
+      CreateWindowExA(0, type.lpszClassName, windowTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10,
+                      400, 300, nullptr, nullptr, type.hInstance, nullptr);
   UpdateWindow(window);
   return window;
 }
@@ -301,9 +300,12 @@ void checkScreenshot(const std::string& workdir) {
           inFrame ? static_cast<unsigned>(patternPixel(x - 4, y)) & 0xFFFFFF : 0;
       if (at(ox + x, oy + y) != expected) {
         if (inFrame) {
-          if (wrongFrame++ == 0) std::printf("frame pixel (%d, %d): %06X, expected %06X\n", x, y, at(ox + x, oy + y), expected);
+          if (wrongFrame++ == 0)
+            std::printf("frame pixel (%d, %d): %06X, expected %06X\n", x, y, at(ox + x, oy + y),
+                        expected);
         } else {
-          if (wrongMargin++ == 0) std::printf("margin pixel (%d, %d): %06X, expected black\n", x, y, at(ox + x, oy + y));
+          if (wrongMargin++ == 0)
+            std::printf("margin pixel (%d, %d): %06X, expected black\n", x, y, at(ox + x, oy + y));
         }
       }
     }
@@ -341,7 +343,8 @@ int runCheck(const Library& library, const std::string& workdir) {
 
   char title[64] = {};
   GetWindowTextA(window, title, sizeof title);
-  check(std::strcmp(title, "Found Window!") == 0, std::string("the title reads Found Window! (") + title + ")");
+  check(std::strcmp(title, "Found Window!") == 0,
+        std::string("the title reads Found Window! (") + title + ")");
   const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
   check((style & WS_POPUP) != 0, "the style has WS_POPUP");
   check((style & (WS_CAPTION | WS_THICKFRAME | WS_BORDER | WS_DLGFRAME)) == 0,
@@ -354,8 +357,8 @@ int runCheck(const Library& library, const std::string& workdir) {
   SendMessageA(window, WM_PAINT, 0, 0);
   pumpMessages();
   check(paintsSeen == paintsBefore, "WM_PAINT no longer reaches the window's own procedure");
-  check(SendMessageA(window, probeMessage, 42, 0) == probeAnswer && lastUserMessage == probeMessage &&
-            lastUserWParam == 42,
+  check(SendMessageA(window, probeMessage, 42, 0) == probeAnswer &&
+            lastUserMessage == probeMessage && lastUserWParam == 42,
         "other messages reach the window's own procedure and their results come back");
   check(GetSystemMetrics(SM_CXSCREEN) == 640 && GetSystemMetrics(SM_CYSCREEN) == 480,
         "the display is 640 x 480 (" + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + " x " +
@@ -412,8 +415,10 @@ DWORD WINAPI closeMessageBox(LPVOID) {
       GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
       std::string shown;
       for (const char* c = text; *c != '\0'; ++c) {
-        if (*c == '\n') shown += "\\n";
-        else if (*c != '\r') shown += *c;
+        if (*c == '\n')
+          shown += "\\n";
+        else if (*c != '\r')
+          shown += *c;
       }
       std::printf("message box \"Corvane Native\": %s\n", shown.c_str());
       std::fflush(stdout);

@@ -74,7 +74,8 @@ int main() {
       }
       if (wrong == 0) {
         ++passed;
-        std::printf("%s %u bpp: matches the scalar row\n", rowVariantName(variant), unsigned(depth));
+        std::printf("%s %u bpp: matches the scalar row\n", rowVariantName(variant),
+                    unsigned(depth));
       } else {
         ++failed;
       }
