@@ -166,8 +166,9 @@ class SimSurface final : public IDirectDrawSurface {
       unsupported("Lock with a rectangle, an event or no description");
     }
     World& w = world();
-    logf("Lock(null, size=%u, flags=%s, %s, null)", static_cast<unsigned>(desc->dwSize),
-         hex(desc->dwFlags).c_str(), hex(flags).c_str());
+    // Formatted by logf alone: with the log off, a frame builds no strings.
+    logf("Lock(null, size=%u, flags=0x%X, 0x%X, null)", static_cast<unsigned>(desc->dwSize),
+         static_cast<unsigned>(desc->dwFlags), static_cast<unsigned>(flags));
     if (w.lost) return DDERR_SURFACELOST;
     const HRESULT result = scripted("Lock");
     if (result != DD_OK) return result;
@@ -220,7 +221,7 @@ class SimSurface final : public IDirectDrawSurface {
   HRESULT Flip(LPDIRECTDRAWSURFACE override, DWORD flags) override {
     if (isBack_ || override != nullptr) unsupported("Flip other than on the primary surface");
     World& w = world();
-    logf("Flip(null, %s)", hex(flags).c_str());
+    logf("Flip(null, 0x%X)", static_cast<unsigned>(flags));
     const HRESULT result = scripted("Flip");
     if (result != DD_OK) return result;
     if (w.locked) return DDERR_SURFACEBUSY;

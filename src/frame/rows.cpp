@@ -150,8 +150,11 @@ RowConverter rowConverter(std::uint32_t depth, RowVariant variant) {
 }
 
 RowConverter rowConverterFor(std::uint32_t depth) {
+  // Chosen on the first frame; every later frame only reads the choice.
   static const RowVariant best = bestVariant();
-  return rowConverter(depth, best);
+  static const RowConverter to24 = rowConverter(24, best);
+  static const RowConverter to16 = rowConverter(16, best);
+  return depth == 32 ? rowTo32 : depth == 24 ? to24 : to16;
 }
 
 const char* rowVariantName(RowVariant variant) {
