@@ -1,7 +1,9 @@
-// The vector row variants against the scalar rows, byte for byte: random rows
-// of every width up to 64 and a few long ones, sources starting 0 to 3 pixels
-// past a 64-byte boundary, destinations 0 to 31 bytes past one, and every
-// byte around the destination row left as it was.
+// The vector row variants and the streaming rows against the scalar rows,
+// byte for byte: random rows of every width up to 64 and a few long ones,
+// sources starting 0 to 3 pixels past a 64-byte boundary, destinations 0 to
+// 31 bytes past one (0 to 63 for the streaming rows, whose lines start at
+// the next boundary), and every byte around the destination row left as it
+// was.
 #include "frame/rows.h"
 
 #include <gtest/gtest.h>
@@ -71,10 +73,13 @@ std::string firstDifference(const std::uint8_t* actual, const std::vector<std::u
 struct VariantCase {
   RowVariant variant;
   std::uint32_t depth;
+  bool streaming;
 };
 
+const char* kindOf(const VariantCase& c) { return c.streaming ? "streaming" : "row"; }
+
 void PrintTo(const VariantCase& c, std::ostream* out) {
-  *out << rowVariantName(c.variant) << ", " << c.depth << " bpp";
+  *out << rowVariantName(c.variant) << ", " << c.depth << " bpp, " << kindOf(c);
 }
 
 class VariantMatchesScalar : public ::testing::TestWithParam<VariantCase> {};
@@ -84,10 +89,15 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
   if (!rowVariantSupported(c.variant)) {
     GTEST_SKIP() << rowVariantName(c.variant) << " is not supported by this processor or build";
   }
-  const RowConverter vector = rowConverter(c.depth, c.variant);
+  const RowConverter vector =
+      c.streaming ? streamingRowConverter(c.depth, c.variant) : rowConverter(c.depth, c.variant);
+  if (c.streaming && vector == nullptr) {
+    GTEST_SKIP() << rowVariantName(c.variant) << " has no streaming row at " << c.depth << " bpp";
+  }
   const RowConverter scalar = rowConverter(c.depth, RowVariant::Scalar);
   ASSERT_NE(vector, nullptr);
   ASSERT_NE(scalar, nullptr);
+  const std::size_t destinationOffsets = c.streaming ? 64 : 32;
 
   std::vector<std::int32_t> widths;
   for (std::int32_t width = 0; width <= 64; ++width) widths.push_back(width);
@@ -103,7 +113,8 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
       std::vector<std::uint8_t> reference(rowBytes);
       scalar(source.pixels(), reference.data(), width);
 
-      for (std::size_t destinationOffset = 0; destinationOffset < 32; ++destinationOffset) {
+      for (std::size_t destinationOffset = 0; destinationOffset < destinationOffsets;
+           ++destinationOffset) {
         // The row starts destinationOffset bytes past a 64-byte boundary.
         const std::size_t rowStart = guardBytes + destinationOffset;
         std::vector<std::uint8_t> expected(rowStart + rowBytes + guardBytes);
@@ -118,7 +129,8 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
         vector(source.pixels(), base + rowStart, width);
 
         const std::string difference = firstDifference(base, expected, rowStart, rowBytes);
-        ASSERT_EQ(difference, "") << rowVariantName(c.variant) << ", " << c.depth << " bpp, width "
+        ASSERT_EQ(difference, "") << rowVariantName(c.variant) << " " << kindOf(c) << ", "
+                                  << c.depth << " bpp, width "
                                   << width << ", source offset " << sourceOffset
                                   << " pixels, destination offset " << destinationOffset
                                   << " bytes";
@@ -127,11 +139,19 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
   }
 }
 
+constexpr RowVariant vectorVariants[] = {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2,
+                                         RowVariant::Avx512Bw, RowVariant::Avx512Vbmi};
+constexpr RowVariant allVariants[] = {RowVariant::Scalar,   RowVariant::Sse2,
+                                      RowVariant::Ssse3,    RowVariant::Avx2,
+                                      RowVariant::Avx512Bw, RowVariant::Avx512Vbmi};
+
 std::vector<VariantCase> variantCases() {
   std::vector<VariantCase> cases;
-  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
-    for (std::uint32_t depth : {32u, 24u, 16u}) {
-      cases.push_back({variant, depth});
+  for (bool streaming : {false, true}) {
+    for (RowVariant variant : vectorVariants) {
+      for (std::uint32_t depth : {32u, 24u, 16u}) {
+        cases.push_back({variant, depth, streaming});
+      }
     }
   }
   return cases;
@@ -139,8 +159,9 @@ std::vector<VariantCase> variantCases() {
 
 INSTANTIATE_TEST_SUITE_P(Variants, VariantMatchesScalar, ::testing::ValuesIn(variantCases()),
                          [](const auto& testInfo) {
-                           return std::string(rowVariantName(testInfo.param.variant)) + "_depth" +
-                                  std::to_string(testInfo.param.depth);
+                           const VariantCase& c = testInfo.param;
+                           return std::string(c.streaming ? "Streaming" : "") +
+                                  rowVariantName(c.variant) + "_depth" + std::to_string(c.depth);
                          });
 
 TEST(RowVariants, ConvertersExistExactlyForSupportedVariants) {
@@ -148,30 +169,38 @@ TEST(RowVariants, ConvertersExistExactlyForSupportedVariants) {
 #if defined(__x86_64__)
   EXPECT_TRUE(rowVariantSupported(RowVariant::Sse2)) << "every x86-64 processor has SSE2";
 #endif
-  for (RowVariant variant :
-       {RowVariant::Scalar, RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+  for (RowVariant variant : allVariants) {
     for (std::uint32_t depth : {32u, 24u, 16u}) {
       EXPECT_EQ(rowConverter(depth, variant) != nullptr, rowVariantSupported(variant))
           << rowVariantName(variant) << ", " << depth << " bpp";
+      if (!rowVariantSupported(variant)) {
+        EXPECT_EQ(streamingRowConverter(depth, variant), nullptr)
+            << rowVariantName(variant) << ", " << depth << " bpp";
+      }
     }
   }
+  EXPECT_EQ(streamingRowConverter(32, RowVariant::Scalar), nullptr);
 }
 
 TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
   EXPECT_EQ(rowConverter(24, RowVariant::Scalar), &rowTo24);
   EXPECT_EQ(rowConverter(16, RowVariant::Scalar), &rowTo16);
-  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+  for (RowVariant variant : vectorVariants) {
     if (!rowVariantSupported(variant)) continue;
     EXPECT_EQ(rowConverter(32, variant), &rowTo32) << rowVariantName(variant);
     EXPECT_NE(rowConverter(24, variant), &rowTo24) << rowVariantName(variant);
     EXPECT_NE(rowConverter(16, variant), &rowTo16) << rowVariantName(variant);
   }
-  const RowVariant variants[] = {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2};
-  for (RowVariant one : variants) {
-    for (RowVariant other : variants) {
+  for (RowVariant one : vectorVariants) {
+    for (RowVariant other : vectorVariants) {
       if (one == other || !rowVariantSupported(one) || !rowVariantSupported(other)) continue;
       for (std::uint32_t depth : {24u, 16u}) {
-        EXPECT_NE(rowConverter(depth, one), rowConverter(depth, other))
+        // VBMI only packs the 24 bpp rows; at 16 bpp both AVX-512 variants
+        // share one row.
+        const bool shared = depth == 16 && (one == RowVariant::Avx512Bw ||
+                                            one == RowVariant::Avx512Vbmi) &&
+                            (other == RowVariant::Avx512Bw || other == RowVariant::Avx512Vbmi);
+        EXPECT_EQ(rowConverter(depth, one) == rowConverter(depth, other), shared)
             << rowVariantName(one) << " and " << rowVariantName(other) << ", " << depth << " bpp";
       }
     }
@@ -180,12 +209,30 @@ TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
 
 TEST(RowVariants, BlitUsesTheBestSupportedVariant) {
   RowVariant best = RowVariant::Scalar;
-  for (RowVariant variant : {RowVariant::Sse2, RowVariant::Ssse3, RowVariant::Avx2}) {
+  for (RowVariant variant : vectorVariants) {
     if (rowVariantSupported(variant)) best = variant;
   }
   for (std::uint32_t depth : {32u, 24u, 16u}) {
     EXPECT_EQ(rowConverterFor(depth), rowConverter(depth, best))
         << depth << " bpp, best variant " << rowVariantName(best);
+    EXPECT_EQ(streamingRowConverterFor(depth), streamingRowConverter(depth, best))
+        << depth << " bpp, best variant " << rowVariantName(best);
+  }
+}
+
+// The processor the project is built and measured on has AVX-512 with VBMI;
+// on any processor that reports it, those rows must be offered and chosen,
+// with a streaming row at every depth.
+TEST(RowVariants, Avx512IsChosenWhereTheProcessorHasIt) {
+  if (!rowVariantSupported(RowVariant::Avx512Vbmi)) {
+    GTEST_SKIP() << "no AVX-512 VBMI here";
+  }
+  EXPECT_TRUE(rowVariantSupported(RowVariant::Avx512Bw));
+  for (std::uint32_t depth : {24u, 16u}) {
+    EXPECT_EQ(rowConverterFor(depth), rowConverter(depth, RowVariant::Avx512Vbmi)) << depth;
+  }
+  for (std::uint32_t depth : {32u, 24u, 16u}) {
+    EXPECT_NE(streamingRowConverterFor(depth), nullptr) << depth << " bpp";
   }
 }
 

@@ -17,6 +17,19 @@ void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t hei
   const std::ptrdiff_t pitch = state.lockedPitch;
   std::uint8_t* const firstRow = state.lockedPixels + static_cast<std::ptrdiff_t>(top) * pitch +
                                  static_cast<std::ptrdiff_t>(left * bytesPerPixel);
+  // A frame too large for the core's own cache is streamed past it; the
+  // fence orders those stores before the back buffer is unlocked.
+  const std::size_t frameBytes = static_cast<std::size_t>(width) *
+                                 static_cast<std::size_t>(height) * (4 + bytesPerPixel);
+  const RowConverter stream =
+      frameBytes > streamingThresholdBytes() ? streamingRowConverterFor(depth) : nullptr;
+  if (stream != nullptr) {
+    for (std::int32_t row = 0; row < height; ++row) {
+      stream(source + static_cast<std::ptrdiff_t>(row) * scansize, firstRow + row * pitch, width);
+    }
+    endStreamedRows();
+    return;
+  }
   if (depth == 32) {
     // The display holds the frame's own values: one block copy per row.
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;

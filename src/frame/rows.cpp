@@ -71,7 +71,16 @@ struct CpuFeatures {
   bool sse2 = false;
   bool ssse3 = false;
   bool avx2 = false;
+  bool avx512bw = false;
+  bool avx512vbmi = false;
 };
+
+// XCR0: the register states the operating system saves and restores.
+unsigned savedStates() {
+  unsigned low = 0, high = 0;
+  __asm__ __volatile__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+  return low;
+}
 
 CpuFeatures detectFeatures() {
   CpuFeatures features;
@@ -81,15 +90,18 @@ CpuFeatures detectFeatures() {
   }
   features.sse2 = (edx & bit_SSE2) != 0;
   features.ssse3 = features.sse2 && (ecx & bit_SSSE3) != 0;
-  // AVX registers are usable only when the operating system saves them:
-  // OSXSAVE set, and XCR0 enabling both the XMM (bit 1) and YMM (bit 2) state.
-  const bool osSavesAvx = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 && [] {
-    unsigned low = 0, high = 0;
-    __asm__ __volatile__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-    return (low & 0x6u) == 0x6u;
-  }();
+  // Wider registers are usable only when the operating system saves them:
+  // OSXSAVE set, and XCR0 enabling the XMM (bit 1) and YMM (bit 2) state
+  // for AVX, and for AVX-512 also the opmask (bit 5), the upper halves of
+  // zmm0-15 (bit 6) and zmm16-31 (bit 7).
+  const unsigned states = (ecx & bit_OSXSAVE) != 0 && (ecx & bit_AVX) != 0 ? savedStates() : 0;
+  const bool osSavesAvx = (states & 0x06u) == 0x06u;
+  const bool osSavesAvx512 = (states & 0xE6u) == 0xE6u;
   if (features.ssse3 && osSavesAvx && __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
     features.avx2 = (ebx & bit_AVX2) != 0;
+    const unsigned bw = bit_AVX512F | bit_AVX512BW | bit_AVX512VL;
+    features.avx512bw = features.avx2 && osSavesAvx512 && (ebx & bw) == bw;
+    features.avx512vbmi = features.avx512bw && (ecx & bit_AVX512VBMI) != 0;
   }
   return features;
 }
@@ -106,23 +118,81 @@ bool processorRuns(RowVariant variant) {
       return features.ssse3;
     case RowVariant::Avx2:
       return features.avx2;
+    case RowVariant::Avx512Bw:
+      return features.avx512bw;
+    case RowVariant::Avx512Vbmi:
+      return features.avx512vbmi;
   }
   return false;
+}
+
+// The size of the data or unified cache of a level, from one of CPUID's
+// leaves of deterministic cache parameters (4 on Intel, 0x8000001D on AMD);
+// 0 if the leaf names none.
+std::size_t cacheBytesFromLeaf(unsigned leaf, unsigned level) {
+  for (unsigned index = 0; index < 16; ++index) {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    __cpuid_count(leaf, index, eax, ebx, ecx, edx);
+    const unsigned type = eax & 0x1Fu;  // 1 data, 2 instructions, 3 unified; 0 ends the list
+    if (type == 0) {
+      break;
+    }
+    if (((eax >> 5) & 0x7u) == level && type != 2) {
+      const std::size_t ways = (ebx >> 22) + 1;
+      const std::size_t partitions = ((ebx >> 12) & 0x3FFu) + 1;
+      const std::size_t lineBytes = (ebx & 0xFFFu) + 1;
+      return ways * partitions * lineBytes * (std::size_t{ecx} + 1);
+    }
+  }
+  return 0;
+}
+
+// The second-level cache, each core's own on current x86 processors; 0 if
+// the processor does not say.
+std::size_t secondLevelCacheBytes() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid_max(0, nullptr) >= 4) {
+    if (const std::size_t bytes = cacheBytesFromLeaf(4, 2)) {
+      return bytes;
+    }
+  }
+  const unsigned extended = __get_cpuid_max(0x80000000u, nullptr);
+  if (extended >= 0x8000001Du && __get_cpuid(0x80000001u, &eax, &ebx, &ecx, &edx) != 0 &&
+      (ecx & (1u << 22)) != 0) {  // topology extensions: AMD's leaf 0x8000001D
+    if (const std::size_t bytes = cacheBytesFromLeaf(0x8000001Du, 2)) {
+      return bytes;
+    }
+  }
+  if (extended >= 0x80000006u && __get_cpuid(0x80000006u, &eax, &ebx, &ecx, &edx) != 0) {
+    return std::size_t{ecx >> 16} << 10;  // AMD's older leaf: kilobytes in ECX[31:16]
+  }
+  return 0;
 }
 
 #else
 
 bool processorRuns(RowVariant variant) { return variant == RowVariant::Scalar; }
 
+std::size_t secondLevelCacheBytes() { return 0; }
+
 #endif
 
+constexpr RowVariant vectorVariants[] = {RowVariant::Avx512Vbmi, RowVariant::Avx512Bw,
+                                         RowVariant::Avx2, RowVariant::Ssse3, RowVariant::Sse2};
+
 RowVariant bestVariant() {
-  for (RowVariant variant : {RowVariant::Avx2, RowVariant::Ssse3, RowVariant::Sse2}) {
+  for (RowVariant variant : vectorVariants) {
     if (rowVariantSupported(variant)) {
       return variant;
     }
   }
   return RowVariant::Scalar;
+}
+
+RowVariant blitVariant() {
+  // Chosen on the first frame; every later frame only reads the choice.
+  static const RowVariant best = bestVariant();
+  return best;
 }
 
 }  // namespace
@@ -150,11 +220,36 @@ RowConverter rowConverter(std::uint32_t depth, RowVariant variant) {
 }
 
 RowConverter rowConverterFor(std::uint32_t depth) {
-  // Chosen on the first frame; every later frame only reads the choice.
-  static const RowVariant best = bestVariant();
-  static const RowConverter to24 = rowConverter(24, best);
-  static const RowConverter to16 = rowConverter(16, best);
+  static const RowConverter to24 = rowConverter(24, blitVariant());
+  static const RowConverter to16 = rowConverter(16, blitVariant());
   return depth == 32 ? rowTo32 : depth == 24 ? to24 : to16;
+}
+
+RowConverter streamingRowConverter(std::uint32_t depth, RowVariant variant) {
+  if (variant == RowVariant::Scalar || !rowVariantSupported(variant)) {
+    return nullptr;
+  }
+  return vectorStreamingRowConverter(depth == 32 || depth == 24 ? depth : 16, variant);
+}
+
+RowConverter streamingRowConverterFor(std::uint32_t depth) {
+  static const RowConverter to32 = streamingRowConverter(32, blitVariant());
+  static const RowConverter to24 = streamingRowConverter(24, blitVariant());
+  static const RowConverter to16 = streamingRowConverter(16, blitVariant());
+  return depth == 32 ? to32 : depth == 24 ? to24 : to16;
+}
+
+std::size_t streamingThresholdBytes() {
+  // Measured on a Zen 4 with 1 MiB of L2 (BENCHMARKS.md): below about twice
+  // the second-level cache, frames in the caches are written faster through
+  // them; above it, streaming wins both for frames still in the
+  // third-level cache and for frames that come from memory. Without a cache
+  // description, 1 MiB is assumed.
+  static const std::size_t threshold = [] {
+    const std::size_t secondLevel = secondLevelCacheBytes();
+    return 2 * (secondLevel != 0 ? secondLevel : std::size_t{1} << 20);
+  }();
+  return threshold;
 }
 
 const char* rowVariantName(RowVariant variant) {
@@ -167,6 +262,10 @@ const char* rowVariantName(RowVariant variant) {
       return "Ssse3";
     case RowVariant::Avx2:
       return "Avx2";
+    case RowVariant::Avx512Bw:
+      return "Avx512Bw";
+    case RowVariant::Avx512Vbmi:
+      return "Avx512Vbmi";
   }
   return "?";
 }

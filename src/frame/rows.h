@@ -7,6 +7,7 @@
 // byte-identical; rowConverterFor picks the best one the processor runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 using RowConverter = void (*)(const std::uint32_t* source, std::uint8_t* destination,
@@ -20,8 +21,10 @@ void rowTo24(const std::uint32_t* source, std::uint8_t* destination, std::int32_
 void rowTo16(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width);
 
 // The implementations of the 24 and 16 bpp rows. Depth 32 is a memcpy in
-// every variant.
-enum class RowVariant { Scalar, Sse2, Ssse3, Avx2 };
+// every variant. The AVX-512 variants need AVX-512 F, BW and VL; the VBMI
+// one also needs VBMI, whose byte permutation packs the 24 bpp rows (at
+// 16 bpp it has nothing to add and uses the BW row).
+enum class RowVariant { Scalar, Sse2, Ssse3, Avx2, Avx512Bw, Avx512Vbmi };
 
 // The variant's name, as tests and benchmarks print it.
 const char* rowVariantName(RowVariant variant);
@@ -39,7 +42,34 @@ RowConverter rowConverter(std::uint32_t depth, RowVariant variant);
 // supported variant, chosen once from the processor's features.
 RowConverter rowConverterFor(std::uint32_t depth);
 
+// Streaming rows: the same bytes as the converter of the same depth, but
+// every whole 64-byte line of the destination row that is aligned to 64
+// bytes is written with non-temporal stores, which go to memory without
+// first reading the line into the caches; the bytes before the first such
+// line and after the last are stored as usual. After the last streamed row
+// of a frame, and before anyone else may read the destination,
+// endStreamedRows must be called.
+//
+// The streaming converter of a variant for a depth of 32, 24 or 16; null
+// when the variant has none at that depth or is not supported here.
+RowConverter streamingRowConverter(std::uint32_t depth, RowVariant variant);
+
+// The streaming converter that blitFrame uses for a depth, from the same
+// variant as rowConverterFor; null if that variant has none.
+RowConverter streamingRowConverterFor(std::uint32_t depth);
+
+// Orders the streamed stores before every later store (a store fence).
+void endStreamedRows();
+
+// Frames whose source and destination bytes together exceed this are
+// written with the streaming rows: they cannot all stay in the processor
+// core's own cache, and writing through it then costs more than it saves.
+// Read once from the processor's cache description.
+std::size_t streamingThresholdBytes();
+
 // The vector converters, defined in rows_x86.cpp: the converter of a vector
 // variant for depth 24 or 16, or null when this build has none (non-x86
 // targets). It does not check the processor; rowConverter does.
 RowConverter vectorRowConverter(std::uint32_t depth, RowVariant variant);
+// The same for the streaming converters, depth 32 included.
+RowConverter vectorStreamingRowConverter(std::uint32_t depth, RowVariant variant);

@@ -1,4 +1,5 @@
-// Vector variants of rowTo24 and rowTo16 for x86: SSE2, SSSE3 and AVX2.
+// Vector variants of rowTo24 and rowTo16 for x86: SSE2, SSSE3, AVX2 and
+// AVX-512 (BW, and VBMI for 24 bpp), and the streaming rows.
 //
 // Each entry point carries its own target attribute instead of a global -m
 // flag, so this file builds with the project's baseline flags and the
@@ -16,24 +17,36 @@
 //   realigns its own frame on entry, and 32-bit GCC can realign to whatever
 //   its vector spill slots need (16 or 32 bytes), so AVX2 is safe there too.
 // - 64-bit Windows guarantees 16 bytes, and GCC cannot realign a frame to 32
-//   bytes under SEH: an aligned 32-byte spill could fault. The AVX2 kernels
-//   keep all their values in registers (x86-64 has sixteen), which holds in
-//   optimised builds (the win64 DLL's AVX2 code has no ymm access relative to
-//   rsp or rbp); an unoptimised build keeps every vector in a stack slot, so
-//   it does without AVX2 on 64-bit Windows.
+//   or 64 bytes under SEH: an aligned 32- or 64-byte spill could fault. The
+//   AVX2 and AVX-512 kernels keep all their values in registers (x86-64 has
+//   sixteen ymm and thirty-two zmm), which holds in optimised builds (the
+//   win64 DLL's code has no ymm or zmm access relative to rsp or rbp); an
+//   unoptimised build keeps every vector in a stack slot, so it does without
+//   AVX2 and AVX-512 on 64-bit Windows.
 #include "rows.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 
+// GCC 12's AVX-512 intrinsics start some results from an undefined value
+// written as `__m512i __Y = __Y;`, which -Wmaybe-uninitialized reports
+// wherever they are inlined (GCC bug 105593, fixed in GCC 13). The warning
+// is located in the header, so it is turned off for the header only.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 
+#include <cstdint>
 #include <cstring>
 
 #if defined(_WIN64) && !defined(__OPTIMIZE__)
-#define CORVANE_ROWS_AVX2 0
+#define CORVANE_ROWS_WIDE 0
 #else
-#define CORVANE_ROWS_AVX2 1
+#define CORVANE_ROWS_WIDE 1
 #endif
+
+#define AVX512_BW "avx2,avx512f,avx512bw,avx512vl"
+#define AVX512_VBMI "avx2,avx512f,avx512bw,avx512vl,avx512vbmi"
 
 #if defined(__i386__)
 #define ROW_ENTRY(features) __attribute__((target(features), force_align_arg_pointer))
@@ -135,7 +148,7 @@ void rowTo24Ssse3(const std::uint32_t* source, std::uint8_t* destination, std::i
   rowTo24(source + x, destination, width - x);
 }
 
-#if CORVANE_ROWS_AVX2
+#if CORVANE_ROWS_WIDE
 
 ROW_STEP("avx2") __m256i load8(const std::uint32_t* source) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source));
@@ -205,7 +218,7 @@ void rowTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::in
   rowTo24(source + x, destination, width - x);
 }
 
-#endif  // CORVANE_ROWS_AVX2
+#endif  // CORVANE_ROWS_WIDE
 
 // ---------------------------------------------------------------- 16 bpp
 //
@@ -273,7 +286,7 @@ void rowTo16Ssse3(const std::uint32_t* source, std::uint8_t* destination, std::i
   rowTo16(source + x, destination, width - x);
 }
 
-#if CORVANE_ROWS_AVX2
+#if CORVANE_ROWS_WIDE
 
 ROW_STEP("avx2") __m256i values565Avx2(__m256i pixels) {
   const __m256i masked = _mm256_and_si256(pixels, _mm256_set1_epi32(0x00F8FCF8));
@@ -303,7 +316,300 @@ void rowTo16Avx2(const std::uint32_t* source, std::uint8_t* destination, std::in
   rowTo16(source + x, destination, width - x);
 }
 
-#endif  // CORVANE_ROWS_AVX2
+#endif  // CORVANE_ROWS_WIDE
+
+// ------------------------------------------------------------- AVX-512
+
+#if CORVANE_ROWS_WIDE
+
+// Byte selections for vpermt2b, which picks each output byte from the 128
+// bytes of two sources by its index (0..63 the first, 64..127 the second).
+struct ByteTable {
+  alignas(64) std::uint8_t bytes[64];
+};
+
+// The 64 bytes that start `start` bytes into the B, G, R bytes of a run of
+// pixels, picked from a first source holding 16 pixels from pixel `first`
+// of the run and a second holding 16 from pixel `second`.
+constexpr ByteTable pack24Table(int start, int first, int second) {
+  ByteTable table{};
+  for (int i = 0; i < 64; ++i) {
+    const int pixel = (start + i) / 3;
+    const int colour = (start + i) % 3;
+    table.bytes[i] = static_cast<std::uint8_t>(pixel < first + 16
+                                                   ? (pixel - first) * 4 + colour
+                                                   : 64 + (pixel - second) * 4 + colour);
+  }
+  return table;
+}
+
+// A 64-pixel block as four 16-pixel sources a, b, c, d: its 192 bytes are
+// (a, b), (b, c) and (c, d) permuted. The first also packs 16 pixels from a
+// alone into its first 48 bytes.
+constexpr ByteTable blockTables24[3] = {pack24Table(0, 0, 16), pack24Table(64, 16, 32),
+                                        pack24Table(128, 32, 48)};
+
+ROW_STEP(AVX512_BW) __m512i load16(const std::uint32_t* source) {
+  return _mm512_loadu_si512(source);
+}
+
+ROW_STEP(AVX512_BW) __m512i table(const ByteTable& selection) {
+  return _mm512_load_si512(selection.bytes);
+}
+
+// The first `count` (0..15) pixels only; the rest read as zero and are not
+// touched in memory.
+ROW_STEP(AVX512_BW) __m512i loadFirst(const std::uint32_t* source, std::int32_t count) {
+  return _mm512_maskz_loadu_epi32(static_cast<__mmask16>((1u << count) - 1), source);
+}
+
+ROW_STEP(AVX512_BW) void storeFirstBytes(std::uint8_t* destination, __m512i bytes,
+                                         std::int32_t count) {
+  _mm512_mask_storeu_epi8(destination, (std::uint64_t{1} << count) - 1, bytes);
+}
+
+ROW_ENTRY(AVX512_VBMI)
+void rowTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination,
+                       std::int32_t width) {
+  const __m512i first = table(blockTables24[0]);
+  const __m512i second = table(blockTables24[1]);
+  const __m512i third = table(blockTables24[2]);
+  std::int32_t x = 0;
+  for (; width - x >= 64; x += 64, destination += 192) {
+    const __m512i a = load16(source + x);
+    const __m512i b = load16(source + x + 16);
+    const __m512i c = load16(source + x + 32);
+    const __m512i d = load16(source + x + 48);
+    _mm512_storeu_si512(destination, _mm512_permutex2var_epi8(a, first, b));
+    _mm512_storeu_si512(destination + 64, _mm512_permutex2var_epi8(b, second, c));
+    _mm512_storeu_si512(destination + 128, _mm512_permutex2var_epi8(c, third, d));
+  }
+  // Then 16 pixels at a time, and the last few through masks: 48 bytes or
+  // fewer of each permutation are stored.
+  for (; width - x >= 16; x += 16, destination += 48) {
+    storeFirstBytes(destination, _mm512_permutexvar_epi8(first, load16(source + x)), 48);
+  }
+  if (x < width) {
+    const std::int32_t count = width - x;
+    storeFirstBytes(destination, _mm512_permutexvar_epi8(first, loadFirst(source + x, count)),
+                    3 * count);
+  }
+}
+
+// Without VBMI: pshufb packs each 128-bit lane's four pixels into its low
+// twelve bytes (dwords 0..2 of the lane), then vpermt2d gathers the colour
+// dwords (0, 1, 2, 4, 5, 6, 8, ...) of two sources into whole outputs.
+ROW_STEP(AVX512_BW) __m512i packLanes24Avx512(__m512i pixels) {
+  const __m512i select = _mm512_broadcast_i32x4(
+      _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+  return _mm512_shuffle_epi8(pixels, select);
+}
+
+ROW_ENTRY(AVX512_BW)
+void rowTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  // Of (a, b): a's twelve colour dwords, b's first four.
+  const __m512i first =
+      _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
+  // Of (b, c): b's last eight, c's first eight.
+  const __m512i second =
+      _mm512_setr_epi32(5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25);
+  // Of (c, d): c's last four, d's twelve.
+  const __m512i third =
+      _mm512_setr_epi32(10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28, 29, 30);
+  std::int32_t x = 0;
+  for (; width - x >= 64; x += 64, destination += 192) {
+    const __m512i a = packLanes24Avx512(load16(source + x));
+    const __m512i b = packLanes24Avx512(load16(source + x + 16));
+    const __m512i c = packLanes24Avx512(load16(source + x + 32));
+    const __m512i d = packLanes24Avx512(load16(source + x + 48));
+    _mm512_storeu_si512(destination, _mm512_permutex2var_epi32(a, first, b));
+    _mm512_storeu_si512(destination + 64, _mm512_permutex2var_epi32(b, second, c));
+    _mm512_storeu_si512(destination + 128, _mm512_permutex2var_epi32(c, third, d));
+  }
+  for (; width - x >= 16; x += 16, destination += 48) {
+    storeFirstBytes(destination,
+                    _mm512_permutexvar_epi32(first, packLanes24Avx512(load16(source + x))), 48);
+  }
+  if (x < width) {
+    const std::int32_t count = width - x;
+    const __m512i pixels = packLanes24Avx512(loadFirst(source + x, count));
+    storeFirstBytes(destination, _mm512_permutexvar_epi32(first, pixels), 3 * count);
+  }
+}
+
+// 16 bpp: the AVX2 arithmetic on sixteen pixels at a time.
+ROW_STEP(AVX512_BW) __m512i values565Avx512(__m512i pixels) {
+  const __m512i masked = _mm512_and_si512(pixels, _mm512_set1_epi32(0x00F8FCF8));
+  const __m512i times8 = _mm512_madd_epi16(
+      _mm512_maddubs_epi16(masked, _mm512_set1_epi32(0x00014001)), _mm512_set1_epi32(0x08000001));
+  return _mm512_srli_epi32(times8, 3);
+}
+
+// Thirty-two pixels' values: the pack works per 128-bit lane, giving the
+// quarters of the two halves interleaved; vpermq puts them in order.
+ROW_STEP(AVX512_BW) __m512i pack565Avx512(const std::uint32_t* source) {
+  const __m512i packed = _mm512_packus_epi32(values565Avx512(load16(source)),
+                                             values565Avx512(load16(source + 16)));
+  return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
+}
+
+ROW_ENTRY(AVX512_BW)
+void rowTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  std::int32_t x = 0;
+  for (; width - x >= 32; x += 32, destination += 64) {
+    _mm512_storeu_si512(destination, pack565Avx512(source + x));
+  }
+  if (width - x >= 16) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination),
+                        _mm512_cvtepi32_epi16(values565Avx512(load16(source + x))));
+    x += 16;
+    destination += 32;
+  }
+  if (x < width) {
+    const std::int32_t count = width - x;
+    _mm256_mask_storeu_epi16(destination, static_cast<__mmask16>((1u << count) - 1),
+                             _mm512_cvtepi32_epi16(values565Avx512(loadFirst(source + x, count))));
+  }
+}
+
+#endif  // CORVANE_ROWS_WIDE
+
+// ------------------------------------------------------- streaming rows
+//
+// A streaming row finds the first 64-byte boundary in its destination row,
+// writes the bytes before it with the ordinary row, every whole line from
+// there with non-temporal stores (which need the alignment), and the bytes
+// after the last whole line with the ordinary row again.
+
+struct StreamedLines {
+  std::size_t start;  // bytes into the row where the first whole line begins
+  std::size_t end;    // where the last whole line ends; start == end if none
+};
+
+StreamedLines streamedLines(const std::uint8_t* destination, std::size_t rowBytes) {
+  const std::size_t start = (64 - reinterpret_cast<std::uintptr_t>(destination) % 64) % 64;
+  if (start + 64 > rowBytes) {
+    return {0, 0};
+  }
+  return {start, start + (rowBytes - start) / 64 * 64};
+}
+
+// Streaming rows run only where SSE2 does, so the fence is always there
+// when it is needed.
+__attribute__((target("sse2"))) void fenceStreamedStores() { _mm_sfence(); }
+
+ROW_ENTRY("sse2")
+void streamTo32Sse2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  if (width <= 0) {
+    return;
+  }
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source);
+  const StreamedLines lines = streamedLines(destination, rowBytes);
+  std::memcpy(destination, bytes, lines.start);
+  for (std::size_t at = lines.start; at < lines.end; at += 64) {
+    const auto* from = reinterpret_cast<const __m128i*>(bytes + at);
+    auto* to = reinterpret_cast<__m128i*>(destination + at);
+    const __m128i a = _mm_loadu_si128(from);
+    const __m128i b = _mm_loadu_si128(from + 1);
+    const __m128i c = _mm_loadu_si128(from + 2);
+    const __m128i d = _mm_loadu_si128(from + 3);
+    _mm_stream_si128(to, a);
+    _mm_stream_si128(to + 1, b);
+    _mm_stream_si128(to + 2, c);
+    _mm_stream_si128(to + 3, d);
+  }
+  std::memcpy(destination + lines.end, bytes + lines.end, rowBytes - lines.end);
+}
+
+#if CORVANE_ROWS_WIDE
+
+// At 16 bpp a line holds 32 whole pixels when the row starts on an even
+// address, as surface rows do; a row on an odd one is not streamed.
+ROW_ENTRY("avx2")
+void streamTo16Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  const StreamedLines lines =
+      streamedLines(destination, static_cast<std::size_t>(width < 0 ? 0 : width) * 2);
+  if (lines.start == lines.end || lines.start % 2 != 0) {
+    rowTo16Avx2(source, destination, width);
+    return;
+  }
+  rowTo16Avx2(source, destination, static_cast<std::int32_t>(lines.start / 2));
+  for (std::size_t at = lines.start; at < lines.end; at += 64) {
+    const std::uint32_t* const pixels = source + at / 2;
+    for (std::size_t half = 0; half < 2; ++half) {
+      const __m256i low = values565Avx2(load8(pixels + 16 * half));
+      const __m256i high = values565Avx2(load8(pixels + 16 * half + 8));
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(destination + at + 32 * half),
+                          _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8));
+    }
+  }
+  const auto done = static_cast<std::int32_t>(lines.end / 2);
+  rowTo16Avx2(source + done, destination + lines.end, width - done);
+}
+
+ROW_ENTRY(AVX512_BW)
+void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination,
+                      std::int32_t width) {
+  const StreamedLines lines =
+      streamedLines(destination, static_cast<std::size_t>(width < 0 ? 0 : width) * 2);
+  if (lines.start == lines.end || lines.start % 2 != 0) {
+    rowTo16Avx512(source, destination, width);
+    return;
+  }
+  rowTo16Avx512(source, destination, static_cast<std::int32_t>(lines.start / 2));
+  for (std::size_t at = lines.start; at < lines.end; at += 64) {
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at), pack565Avx512(source + at / 2));
+  }
+  const auto done = static_cast<std::int32_t>(lines.end / 2);
+  rowTo16Avx512(source + done, destination + lines.end, width - done);
+}
+
+// At 24 bpp a line starts 0, 1 or 2 bytes into a pixel (64 = 21 x 3 + 1, so
+// the phase steps by one from each line to the next). Its 64 bytes come
+// from 22 pixels, loaded as 16 from its first pixel and 16 from six later,
+// which ends exactly at the line's last pixel; one selection per phase.
+constexpr ByteTable lineTables24[3] = {pack24Table(0, 0, 6), pack24Table(1, 0, 6),
+                                       pack24Table(2, 0, 6)};
+
+// Bytes [from, to) of one pixel's B, G, R.
+inline void storePixelBytes24(std::uint32_t pixel, std::uint8_t* destination, std::size_t from,
+                              std::size_t to) {
+  for (std::size_t i = from; i < to; ++i) {
+    destination[i] = static_cast<std::uint8_t>(pixel >> (8 * i));
+  }
+}
+
+ROW_ENTRY(AVX512_VBMI)
+void streamTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination,
+                          std::int32_t width) {
+  const StreamedLines lines =
+      streamedLines(destination, static_cast<std::size_t>(width < 0 ? 0 : width) * 3);
+  if (lines.start == lines.end) {
+    rowTo24Avx512Vbmi(source, destination, width);
+    return;
+  }
+  // Before the first line: whole pixels, then the head of the pixel it splits.
+  const std::size_t headPixels = lines.start / 3;
+  rowTo24Avx512Vbmi(source, destination, static_cast<std::int32_t>(headPixels));
+  storePixelBytes24(source[headPixels], destination + 3 * headPixels, 0, lines.start % 3);
+  for (std::size_t at = lines.start; at < lines.end; at += 64) {
+    const std::uint32_t* const pixels = source + at / 3;
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at),
+                        _mm512_permutex2var_epi8(load16(pixels), table(lineTables24[at % 3]),
+                                                 load16(pixels + 6)));
+  }
+  // After the last line: the rest of the pixel it splits, then whole pixels.
+  std::size_t tailPixel = lines.end / 3;
+  if (lines.end % 3 != 0) {
+    storePixelBytes24(source[tailPixel], destination + 3 * tailPixel, lines.end % 3, 3);
+    ++tailPixel;
+  }
+  rowTo24Avx512Vbmi(source + tailPixel, destination + 3 * tailPixel,
+                    width - static_cast<std::int32_t>(tailPixel));
+}
+
+#endif  // CORVANE_ROWS_WIDE
 
 }  // namespace
 
@@ -314,10 +620,17 @@ RowConverter vectorRowConverter(std::uint32_t depth, RowVariant variant) {
       return deep ? rowTo24Sse2 : rowTo16Sse2;
     case RowVariant::Ssse3:
       return deep ? rowTo24Ssse3 : rowTo16Ssse3;
+#if CORVANE_ROWS_WIDE
     case RowVariant::Avx2:
-#if CORVANE_ROWS_AVX2
       return deep ? rowTo24Avx2 : rowTo16Avx2;
+    case RowVariant::Avx512Bw:
+      return deep ? rowTo24Avx512Bw : rowTo16Avx512;
+    case RowVariant::Avx512Vbmi:
+      return deep ? rowTo24Avx512Vbmi : rowTo16Avx512;
 #else
+    case RowVariant::Avx2:
+    case RowVariant::Avx512Bw:
+    case RowVariant::Avx512Vbmi:
       return nullptr;
 #endif
     case RowVariant::Scalar:
@@ -326,8 +639,39 @@ RowConverter vectorRowConverter(std::uint32_t depth, RowVariant variant) {
   return nullptr;
 }
 
+RowConverter vectorStreamingRowConverter(std::uint32_t depth, RowVariant variant) {
+  if (variant == RowVariant::Scalar) {
+    return nullptr;
+  }
+  if (depth == 32) {
+    // A copy is bound by memory with any vector width.
+    return streamTo32Sse2;
+  }
+#if CORVANE_ROWS_WIDE
+  // 24 bpp lines start anywhere in a pixel; only vpermb places their bytes
+  // in one step.
+  switch (variant) {
+    case RowVariant::Avx2:
+      return depth == 24 ? nullptr : streamTo16Avx2;
+    case RowVariant::Avx512Bw:
+      return depth == 24 ? nullptr : streamTo16Avx512;
+    case RowVariant::Avx512Vbmi:
+      return depth == 24 ? streamTo24Avx512Vbmi : streamTo16Avx512;
+    default:
+      break;
+  }
+#endif
+  return nullptr;
+}
+
+void endStreamedRows() { fenceStreamedStores(); }
+
 #else  // no x86 vector code in this build
 
 RowConverter vectorRowConverter(std::uint32_t, RowVariant) { return nullptr; }
+
+RowConverter vectorStreamingRowConverter(std::uint32_t, RowVariant) { return nullptr; }
+
+void endStreamedRows() {}
 
 #endif
