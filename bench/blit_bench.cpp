@@ -74,6 +74,10 @@ struct Size {
 
 constexpr Size sizes[] = {{640, 480}, {800, 600}, {1024, 768}};
 constexpr Size variantSize = {800, 600};
+// Frames from 0.4 to 5.3 MiB of source and destination, around the
+// streaming threshold.
+constexpr Size thresholdSizes[] = {{256, 192}, {320, 240}, {400, 300}, {512, 384},
+                                   {640, 480}, {800, 600}, {1024, 768}};
 constexpr std::uint32_t depths[] = {32, 24, 16};
 
 // A destination surface's pitch: the row rounded up to a cache line, plus
@@ -268,8 +272,9 @@ void runVariantRow(benchmark::State& state, RowConverter convert) {
                                                 benchmark::Counter::kIsRate);
 }
 
-constexpr RowVariant variants[] = {RowVariant::Scalar, RowVariant::Sse2, RowVariant::Ssse3,
-                                   RowVariant::Avx2};
+constexpr RowVariant variants[] = {RowVariant::Scalar,   RowVariant::Sse2,
+                                   RowVariant::Ssse3,    RowVariant::Avx2,
+                                   RowVariant::Avx512Bw, RowVariant::Avx512Vbmi};
 
 std::string nameOf(Operation operation, std::uint32_t depth, Size size, bool cold) {
   const std::string kind = operation == Operation::Blit     ? "blit" + std::to_string(depth)
@@ -364,12 +369,20 @@ void checkOutputsAgree() {
         const Buffer forced(destinationBytes(size, depth), 9);
         rowsInto(hot.frame.data(), size, depth, convert, forced.data());
         requireSameRows(ours.data(), forced.data(), size, depth, rowVariantName(variant));
+        const RowConverter stream = streamingRowConverter(depth, variant);
+        if (stream == nullptr) continue;
+        const Buffer streamed(destinationBytes(size, depth), 10);
+        rowsInto(hot.frame.data(), size, depth, stream, streamed.data());
+        endStreamedRows();
+        requireSameRows(ours.data(), streamed.data(), size, depth,
+                        (std::string("streaming ") + rowVariantName(variant)).c_str());
       }
     }
   }
   std::printf(
       "Checked: libyuv (ARGBCopy, ARGBToRGB24, ARGBToRGB565), the row memcpy and every "
-      "supported row variant give the same bytes as blitFrame on every frame.\n");
+      "supported row variant, ordinary and streaming, give the same bytes as blitFrame on every "
+      "frame.\n");
   std::printf("Row variants supported here:");
   for (RowVariant variant : variants) {
     if (rowVariantSupported(variant)) std::printf(" %s", rowVariantName(variant));
@@ -380,8 +393,10 @@ void checkOutputsAgree() {
       std::printf(" %s", rowVariantName(variant));
     }
   }
-  std::printf(".\nLast-level cache taken as %zu MiB; cold pools of %zu MiB per arena.\n\n",
+  std::printf(".\nLast-level cache taken as %zu MiB; cold pools of %zu MiB per arena.\n",
               lastLevelCacheBytes() >> 20, coldPool().arenaBytes >> 20);
+  std::printf("blitFrame streams frames of more than %zu KiB (source and destination).\n\n",
+              streamingThresholdBytes() >> 10);
   std::fflush(stdout);
 }
 
@@ -405,6 +420,7 @@ struct Contender {
   std::uint32_t depth;
   RowConverter forced;               // if set: blitFrame's loop with this converter
   std::vector<double> microseconds;  // one per round: per frame, of a batch
+  bool streams = false;              // the forced converter streams: fence after the frame
 };
 
 std::vector<Contender> contenders() {
@@ -428,6 +444,20 @@ std::vector<Contender> variantContenders() {
                       convert,
                       {}});
     }
+  }
+  return list;
+}
+
+// blitFrame's ordinary rows against its streaming rows, at every depth
+// where it has both.
+std::vector<Contender> streamingContenders() {
+  std::vector<Contender> list;
+  for (std::uint32_t depth : depths) {
+    const RowConverter stream = streamingRowConverterFor(depth);
+    if (stream == nullptr) continue;
+    const std::string tag = std::to_string(depth);
+    list.push_back({"rows" + tag, Operation::Blit, depth, rowConverterFor(depth), {}});
+    list.push_back({"stream" + tag, Operation::Blit, depth, stream, {}, true});
   }
   return list;
 }
@@ -461,6 +491,7 @@ std::map<std::string, double> pairedMedians(std::vector<Contender> list, Size si
     }
     if (contender.forced != nullptr) {
       rowsInto(source, size, contender.depth, contender.forced, destination);
+      if (contender.streams) endStreamedRows();
     } else {
       perform(contender.operation, source, size, contender.depth, destination);
     }
@@ -525,6 +556,28 @@ void printRatios() {
     std::printf(" %s %.1f", contender.name.c_str(), variantMedians.at(contender.name));
   }
   std::printf("\n");
+
+  // Where streaming starts to pay: both kinds of rows forced, in cache and
+  // cold, from frames that fit in L2 up.
+  std::printf(
+      "  Streaming rows over ordinary rows (median time ratio), forced, by frame size; "
+      "blitFrame streams above %zu KiB of source and destination:\n",
+      streamingThresholdBytes() >> 10);
+  const std::vector<Contender> streaming = streamingContenders();
+  for (const Size& size : thresholdSizes) {
+    for (bool cold : {false, true}) {
+      const std::map<std::string, double> medians = pairedMedians(streaming, size, cold);
+      std::printf("    %-9s %-5s", size.name().c_str(), cold ? "cold" : "cache");
+      for (std::uint32_t depth : depths) {
+        const std::string tag = std::to_string(depth);
+        if (medians.count("stream" + tag) == 0) continue;
+        const std::size_t kib = size.frameBytes() * (4 + depth / 8) / 4 >> 10;
+        std::printf("  %2u bpp (%5zu KiB) %.2f", depth, kib,
+                    medians.at("stream" + tag) / medians.at("rows" + tag));
+      }
+      std::printf("\n");
+    }
+  }
 
   std::printf(
       "\nRatios of those medians; the libyuv peer is ARGBCopy at 32 bpp, ARGBToRGB24 at "

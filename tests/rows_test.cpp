@@ -130,10 +130,9 @@ TEST_P(VariantMatchesScalar, OnEveryWidthAndAlignment) {
 
         const std::string difference = firstDifference(base, expected, rowStart, rowBytes);
         ASSERT_EQ(difference, "") << rowVariantName(c.variant) << " " << kindOf(c) << ", "
-                                  << c.depth << " bpp, width "
-                                  << width << ", source offset " << sourceOffset
-                                  << " pixels, destination offset " << destinationOffset
-                                  << " bytes";
+                                  << c.depth << " bpp, width " << width << ", source offset "
+                                  << sourceOffset << " pixels, destination offset "
+                                  << destinationOffset << " bytes";
       }
     }
   }
@@ -197,8 +196,8 @@ TEST(RowVariants, VectorVariantsAreTheirOwnCodeAndDepth32IsACopy) {
       for (std::uint32_t depth : {24u, 16u}) {
         // VBMI only packs the 24 bpp rows; at 16 bpp both AVX-512 variants
         // share one row.
-        const bool shared = depth == 16 && (one == RowVariant::Avx512Bw ||
-                                            one == RowVariant::Avx512Vbmi) &&
+        const bool shared = depth == 16 &&
+                            (one == RowVariant::Avx512Bw || one == RowVariant::Avx512Vbmi) &&
                             (other == RowVariant::Avx512Bw || other == RowVariant::Avx512Vbmi);
         EXPECT_EQ(rowConverter(depth, one) == rowConverter(depth, other), shared)
             << rowVariantName(one) << " and " << rowVariantName(other) << ", " << depth << " bpp";

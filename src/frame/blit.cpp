@@ -19,8 +19,8 @@ void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t hei
                                  static_cast<std::ptrdiff_t>(left * bytesPerPixel);
   // A frame too large for the core's own cache is streamed past it; the
   // fence orders those stores before the back buffer is unlocked.
-  const std::size_t frameBytes = static_cast<std::size_t>(width) *
-                                 static_cast<std::size_t>(height) * (4 + bytesPerPixel);
+  const std::size_t frameBytes =
+      static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * (4 + bytesPerPixel);
   const RowConverter stream =
       frameBytes > streamingThresholdBytes() ? streamingRowConverterFor(depth) : nullptr;
   if (stream != nullptr) {

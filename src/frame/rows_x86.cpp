@@ -336,9 +336,8 @@ constexpr ByteTable pack24Table(int start, int first, int second) {
   for (int i = 0; i < 64; ++i) {
     const int pixel = (start + i) / 3;
     const int colour = (start + i) % 3;
-    table.bytes[i] = static_cast<std::uint8_t>(pixel < first + 16
-                                                   ? (pixel - first) * 4 + colour
-                                                   : 64 + (pixel - second) * 4 + colour);
+    table.bytes[i] = static_cast<std::uint8_t>(
+        pixel < first + 16 ? (pixel - first) * 4 + colour : 64 + (pixel - second) * 4 + colour);
   }
   return table;
 }
@@ -363,14 +362,13 @@ ROW_STEP(AVX512_BW) __m512i loadFirst(const std::uint32_t* source, std::int32_t 
   return _mm512_maskz_loadu_epi32(static_cast<__mmask16>((1u << count) - 1), source);
 }
 
-ROW_STEP(AVX512_BW) void storeFirstBytes(std::uint8_t* destination, __m512i bytes,
-                                         std::int32_t count) {
+ROW_STEP(AVX512_BW)
+void storeFirstBytes(std::uint8_t* destination, __m512i bytes, std::int32_t count) {
   _mm512_mask_storeu_epi8(destination, (std::uint64_t{1} << count) - 1, bytes);
 }
 
 ROW_ENTRY(AVX512_VBMI)
-void rowTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination,
-                       std::int32_t width) {
+void rowTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   const __m512i first = table(blockTables24[0]);
   const __m512i second = table(blockTables24[1]);
   const __m512i third = table(blockTables24[2]);
@@ -400,16 +398,15 @@ void rowTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination,
 // twelve bytes (dwords 0..2 of the lane), then vpermt2d gathers the colour
 // dwords (0, 1, 2, 4, 5, 6, 8, ...) of two sources into whole outputs.
 ROW_STEP(AVX512_BW) __m512i packLanes24Avx512(__m512i pixels) {
-  const __m512i select = _mm512_broadcast_i32x4(
-      _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+  const __m512i select =
+      _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
   return _mm512_shuffle_epi8(pixels, select);
 }
 
 ROW_ENTRY(AVX512_BW)
 void rowTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   // Of (a, b): a's twelve colour dwords, b's first four.
-  const __m512i first =
-      _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
+  const __m512i first = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
   // Of (b, c): b's last eight, c's first eight.
   const __m512i second =
       _mm512_setr_epi32(5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25);
@@ -448,8 +445,8 @@ ROW_STEP(AVX512_BW) __m512i values565Avx512(__m512i pixels) {
 // Thirty-two pixels' values: the pack works per 128-bit lane, giving the
 // quarters of the two halves interleaved; vpermq puts them in order.
 ROW_STEP(AVX512_BW) __m512i pack565Avx512(const std::uint32_t* source) {
-  const __m512i packed = _mm512_packus_epi32(values565Avx512(load16(source)),
-                                             values565Avx512(load16(source + 16)));
+  const __m512i packed =
+      _mm512_packus_epi32(values565Avx512(load16(source)), values565Avx512(load16(source + 16)));
   return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
 }
 
@@ -549,8 +546,7 @@ void streamTo16Avx2(const std::uint32_t* source, std::uint8_t* destination, std:
 }
 
 ROW_ENTRY(AVX512_BW)
-void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination,
-                      std::int32_t width) {
+void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   const StreamedLines lines =
       streamedLines(destination, static_cast<std::size_t>(width < 0 ? 0 : width) * 2);
   if (lines.start == lines.end || lines.start % 2 != 0) {
@@ -559,7 +555,8 @@ void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination,
   }
   rowTo16Avx512(source, destination, static_cast<std::int32_t>(lines.start / 2));
   for (std::size_t at = lines.start; at < lines.end; at += 64) {
-    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at), pack565Avx512(source + at / 2));
+    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at),
+                        pack565Avx512(source + at / 2));
   }
   const auto done = static_cast<std::int32_t>(lines.end / 2);
   rowTo16Avx512(source + done, destination + lines.end, width - done);
@@ -595,9 +592,9 @@ void streamTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination
   storePixelBytes24(source[headPixels], destination + 3 * headPixels, 0, lines.start % 3);
   for (std::size_t at = lines.start; at < lines.end; at += 64) {
     const std::uint32_t* const pixels = source + at / 3;
-    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at),
-                        _mm512_permutex2var_epi8(load16(pixels), table(lineTables24[at % 3]),
-                                                 load16(pixels + 6)));
+    _mm512_stream_si512(
+        reinterpret_cast<__m512i*>(destination + at),
+        _mm512_permutex2var_epi8(load16(pixels), table(lineTables24[at % 3]), load16(pixels + 6)));
   }
   // After the last line: the rest of the pixel it splits, then whole pixels.
   std::size_t tailPixel = lines.end / 3;
