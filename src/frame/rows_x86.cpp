@@ -184,13 +184,21 @@ ROW_STEP("avx2") Block24 gather24(const std::uint32_t* source) {
           _mm256_permutevar8x32_epi32(packLanes24(load8(source + 24)), placeD)};
 }
 
-ROW_STEP("avx2") void store24(std::uint8_t* destination, const Block24& block) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination),
-                      _mm256_blend_epi32(block.a, block.b, 0xC0));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 32),
-                      _mm256_blend_epi32(block.b, block.c, 0xF0));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination + 64),
-                      _mm256_blend_epi32(block.c, block.d, 0xFC));
+// Streamed stores (for the streaming rows) need 32-byte alignment.
+ROW_STEP("avx2") void store32(std::uint8_t* destination, __m256i bytes, bool streamed) {
+  auto* const at = reinterpret_cast<__m256i*>(destination);
+  if (streamed) {
+    _mm256_stream_si256(at, bytes);
+  } else {
+    _mm256_storeu_si256(at, bytes);
+  }
+}
+
+ROW_STEP("avx2")
+void store24(std::uint8_t* destination, const Block24& block, bool streamed = false) {
+  store32(destination, _mm256_blend_epi32(block.a, block.b, 0xC0), streamed);
+  store32(destination + 32, _mm256_blend_epi32(block.b, block.c, 0xF0), streamed);
+  store32(destination + 64, _mm256_blend_epi32(block.c, block.d, 0xFC), streamed);
 }
 
 ROW_ENTRY("avx2")
@@ -403,26 +411,43 @@ ROW_STEP(AVX512_BW) __m512i packLanes24Avx512(__m512i pixels) {
   return _mm512_shuffle_epi8(pixels, select);
 }
 
-ROW_ENTRY(AVX512_BW)
-void rowTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
-  // Of (a, b): a's twelve colour dwords, b's first four.
-  const __m512i first = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
+// Of (a, b): a's twelve colour dwords, b's first four.
+ROW_STEP(AVX512_BW) __m512i firstOf24Avx512() {
+  return _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
+}
+
+// 64 pixels into 192 bytes; streamed stores need 64-byte alignment.
+ROW_STEP(AVX512_BW)
+void block24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, bool streamed) {
   // Of (b, c): b's last eight, c's first eight.
   const __m512i second =
       _mm512_setr_epi32(5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25);
   // Of (c, d): c's last four, d's twelve.
   const __m512i third =
       _mm512_setr_epi32(10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25, 26, 28, 29, 30);
+  const __m512i a = packLanes24Avx512(load16(source));
+  const __m512i b = packLanes24Avx512(load16(source + 16));
+  const __m512i c = packLanes24Avx512(load16(source + 32));
+  const __m512i d = packLanes24Avx512(load16(source + 48));
+  const __m512i out[3] = {_mm512_permutex2var_epi32(a, firstOf24Avx512(), b),
+                          _mm512_permutex2var_epi32(b, second, c),
+                          _mm512_permutex2var_epi32(c, third, d)};
+  for (int i = 0; i < 3; ++i) {
+    if (streamed) {
+      _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + 64 * i), out[i]);
+    } else {
+      _mm512_storeu_si512(destination + 64 * i, out[i]);
+    }
+  }
+}
+
+ROW_ENTRY(AVX512_BW)
+void rowTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   std::int32_t x = 0;
   for (; width - x >= 64; x += 64, destination += 192) {
-    const __m512i a = packLanes24Avx512(load16(source + x));
-    const __m512i b = packLanes24Avx512(load16(source + x + 16));
-    const __m512i c = packLanes24Avx512(load16(source + x + 32));
-    const __m512i d = packLanes24Avx512(load16(source + x + 48));
-    _mm512_storeu_si512(destination, _mm512_permutex2var_epi32(a, first, b));
-    _mm512_storeu_si512(destination + 64, _mm512_permutex2var_epi32(b, second, c));
-    _mm512_storeu_si512(destination + 128, _mm512_permutex2var_epi32(c, third, d));
+    block24Avx512Bw(source + x, destination, false);
   }
+  const __m512i first = firstOf24Avx512();
   for (; width - x >= 16; x += 16, destination += 48) {
     storeFirstBytes(destination,
                     _mm512_permutexvar_epi32(first, packLanes24Avx512(load16(source + x))), 48);
@@ -562,10 +587,53 @@ void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, st
   rowTo16Avx512(source + done, destination + lines.end, width - done);
 }
 
-// At 24 bpp a line starts 0, 1 or 2 bytes into a pixel (64 = 21 x 3 + 1, so
-// the phase steps by one from each line to the next). Its 64 bytes come
-// from 22 pixels, loaded as 16 from its first pixel and 16 from six later,
-// which ends exactly at the line's last pixel; one selection per phase.
+// Without vpermb, 24 bpp rows stream whole 64-pixel blocks only: 192
+// bytes, three lines, from the first pixel that starts on a 64-byte
+// boundary. That is pixel k with 3k = -address (mod 64); as 3 x 43 = 1
+// (mod 64), k = -address x 43 (mod 64). Up to 63 pixels before it and the
+// last few after the last block are stored as usual.
+std::int32_t firstAlignedPixel24(const std::uint8_t* destination) {
+  return static_cast<std::int32_t>((64 - reinterpret_cast<std::uintptr_t>(destination) % 64) * 43 %
+                                   64);
+}
+
+ROW_ENTRY("avx2")
+void streamTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  const std::int32_t first = firstAlignedPixel24(destination);
+  if (width - first < 64) {
+    rowTo24Avx2(source, destination, width);
+    return;
+  }
+  rowTo24Avx2(source, destination, first);
+  std::int32_t x = first;
+  for (; width - x >= 64; x += 64) {
+    std::uint8_t* const at = destination + 3 * static_cast<std::size_t>(x);
+    store24(at, gather24(source + x), true);
+    store24(at + 96, gather24(source + x + 32), true);
+  }
+  rowTo24Avx2(source + x, destination + 3 * static_cast<std::size_t>(x), width - x);
+}
+
+ROW_ENTRY(AVX512_BW)
+void streamTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination,
+                        std::int32_t width) {
+  const std::int32_t first = firstAlignedPixel24(destination);
+  if (width - first < 64) {
+    rowTo24Avx512Bw(source, destination, width);
+    return;
+  }
+  rowTo24Avx512Bw(source, destination, first);
+  std::int32_t x = first;
+  for (; width - x >= 64; x += 64) {
+    block24Avx512Bw(source + x, destination + 3 * static_cast<std::size_t>(x), true);
+  }
+  rowTo24Avx512Bw(source + x, destination + 3 * static_cast<std::size_t>(x), width - x);
+}
+
+// With VBMI every whole line streams. At 24 bpp a line starts 0, 1 or 2 bytes into a pixel (64 = 21
+// x 3 + 1, so the phase steps by one from each line to the next). Its 64 bytes come from 22 pixels,
+// loaded as 16 from its first pixel and 16 from six later, which ends exactly at the line's last
+// pixel; one selection per phase.
 constexpr ByteTable lineTables24[3] = {pack24Table(0, 0, 6), pack24Table(1, 0, 6),
                                        pack24Table(2, 0, 6)};
 
@@ -644,14 +712,14 @@ RowConverter vectorStreamingRowConverter(std::uint32_t depth, RowVariant variant
     // A copy is bound by memory with any vector width.
     return streamTo32Sse2;
   }
+  // Processors without AVX2 (the SSE2 and SSSE3 variants) stream only the
+  // copy: they are old enough that their rows are slow beside the memory.
 #if CORVANE_ROWS_WIDE
-  // 24 bpp lines start anywhere in a pixel; only vpermb places their bytes
-  // in one step.
   switch (variant) {
     case RowVariant::Avx2:
-      return depth == 24 ? nullptr : streamTo16Avx2;
+      return depth == 24 ? streamTo24Avx2 : streamTo16Avx2;
     case RowVariant::Avx512Bw:
-      return depth == 24 ? nullptr : streamTo16Avx512;
+      return depth == 24 ? streamTo24Avx512Bw : streamTo16Avx512;
     case RowVariant::Avx512Vbmi:
       return depth == 24 ? streamTo24Avx512Vbmi : streamTo16Avx512;
     default:
