@@ -117,6 +117,23 @@ INSTANTIATE_TEST_SUITE_P(AllDepths, BlitMatchesReference, ::testing::ValuesIn(bl
                                   "_extra" + std::to_string(c.scansizeExtra);
                          });
 
+// Frames above the streaming threshold take the streaming rows: the same
+// bytes, at every depth, on rows that start at every alignment (the pitch is
+// odd) and with margins that must stay untouched.
+TEST(Blit, FramesTooLargeForTheCacheComeOutTheSame) {
+  const int width = 1000;
+  for (std::uint32_t depth : {32u, 24u, 16u}) {
+    const std::size_t rowBytes = std::size_t(width) * (4 + depth / 8);
+    const int height = static_cast<int>(streamingThresholdBytes() / rowBytes) + 2;
+    Target target(1024, static_cast<std::uint32_t>(height) + 3, depth);
+    std::mt19937 random(depth);
+    const auto frame = randomFrame(std::size_t(width) * height, random);
+    blitFrame(frame.data(), width, height, width);
+    EXPECT_EQ(target.memory, expectedMemory(target, frame, 0, width, height, width))
+        << depth << " bpp, " << width << "x" << height;
+  }
+}
+
 TEST(Blit, HeightZeroOrNegativeWritesNothing) {
   for (std::uint32_t depth : {32u, 24u, 16u}) {
     for (int height : {0, -1, -600}) {

@@ -712,8 +712,8 @@ RowConverter vectorStreamingRowConverter(std::uint32_t depth, RowVariant variant
     // A copy is bound by memory with any vector width.
     return streamTo32Sse2;
   }
-  // Processors without AVX2 (the SSE2 and SSSE3 variants) stream only the
-  // copy: they are old enough that their rows are slow beside the memory.
+  // Without AVX2 (the SSE2 and SSSE3 variants) only the copy streams: there
+  // the 24 and 16 bpp rows are bound more by their arithmetic than by memory.
 #if CORVANE_ROWS_WIDE
   switch (variant) {
     case RowVariant::Avx2:
