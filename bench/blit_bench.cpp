@@ -272,6 +272,17 @@ void runVariantRow(benchmark::State& state, RowConverter convert) {
                                                 benchmark::Counter::kIsRate);
 }
 
+// libyuv's conversions of one row, to set beside the variants' rows in L1.
+void libyuvRow24(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  libyuv::ARGBToRGB24(reinterpret_cast<const std::uint8_t*>(source), width * 4, destination,
+                      width * 3, width, 1);
+}
+
+void libyuvRow16(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
+  libyuv::ARGBToRGB565(reinterpret_cast<const std::uint8_t*>(source), width * 4, destination,
+                       width * 2, width, 1);
+}
+
 constexpr RowVariant variants[] = {RowVariant::Scalar,   RowVariant::Sse2,
                                    RowVariant::Ssse3,    RowVariant::Avx2,
                                    RowVariant::Avx512Bw, RowVariant::Avx512Vbmi};
@@ -320,6 +331,10 @@ void registerAll() {
         runVariantRow(state, convert);
       })->Unit(benchmark::kNanosecond);
     }
+    const RowConverter peer = depth == 24 ? libyuvRow24 : libyuvRow16;
+    benchmark::RegisterBenchmark(("row" + std::to_string(depth) + "/libyuv/800px").c_str(),
+                                 [peer](benchmark::State& state) { runVariantRow(state, peer); })
+        ->Unit(benchmark::kNanosecond);
   }
 }
 
