@@ -416,9 +416,8 @@ ROW_STEP(AVX512_BW) __m512i firstOf24Avx512() {
   return _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20);
 }
 
-// 64 pixels into 192 bytes; streamed stores need 64-byte alignment.
-ROW_STEP(AVX512_BW)
-void block24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, bool streamed) {
+// 64 pixels into 192 bytes.
+ROW_STEP(AVX512_BW) void block24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination) {
   // Of (b, c): b's last eight, c's first eight.
   const __m512i second =
       _mm512_setr_epi32(5, 6, 8, 9, 10, 12, 13, 14, 16, 17, 18, 20, 21, 22, 24, 25);
@@ -429,23 +428,16 @@ void block24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, boo
   const __m512i b = packLanes24Avx512(load16(source + 16));
   const __m512i c = packLanes24Avx512(load16(source + 32));
   const __m512i d = packLanes24Avx512(load16(source + 48));
-  const __m512i out[3] = {_mm512_permutex2var_epi32(a, firstOf24Avx512(), b),
-                          _mm512_permutex2var_epi32(b, second, c),
-                          _mm512_permutex2var_epi32(c, third, d)};
-  for (int i = 0; i < 3; ++i) {
-    if (streamed) {
-      _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + 64 * i), out[i]);
-    } else {
-      _mm512_storeu_si512(destination + 64 * i, out[i]);
-    }
-  }
+  _mm512_storeu_si512(destination, _mm512_permutex2var_epi32(a, firstOf24Avx512(), b));
+  _mm512_storeu_si512(destination + 64, _mm512_permutex2var_epi32(b, second, c));
+  _mm512_storeu_si512(destination + 128, _mm512_permutex2var_epi32(c, third, d));
 }
 
 ROW_ENTRY(AVX512_BW)
 void rowTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   std::int32_t x = 0;
   for (; width - x >= 64; x += 64, destination += 192) {
-    block24Avx512Bw(source + x, destination, false);
+    block24Avx512Bw(source + x, destination);
   }
   const __m512i first = firstOf24Avx512();
   for (; width - x >= 16; x += 16, destination += 48) {
@@ -469,9 +461,8 @@ ROW_STEP(AVX512_BW) __m512i values565Avx512(__m512i pixels) {
 
 // Thirty-two pixels' values: the pack works per 128-bit lane, giving the
 // quarters of the two halves interleaved; vpermq puts them in order.
-ROW_STEP(AVX512_BW) __m512i pack565Avx512(const std::uint32_t* source) {
-  const __m512i packed =
-      _mm512_packus_epi32(values565Avx512(load16(source)), values565Avx512(load16(source + 16)));
+ROW_STEP(AVX512_BW) __m512i pack565Avx512(__m512i first, __m512i second) {
+  const __m512i packed = _mm512_packus_epi32(values565Avx512(first), values565Avx512(second));
   return _mm512_permutexvar_epi64(_mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7), packed);
 }
 
@@ -479,7 +470,7 @@ ROW_ENTRY(AVX512_BW)
 void rowTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   std::int32_t x = 0;
   for (; width - x >= 32; x += 32, destination += 64) {
-    _mm512_storeu_si512(destination, pack565Avx512(source + x));
+    _mm512_storeu_si512(destination, pack565Avx512(load16(source + x), load16(source + x + 16)));
   }
   if (width - x >= 16) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(destination),
@@ -497,6 +488,10 @@ void rowTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, std::
 #endif  // CORVANE_ROWS_WIDE
 
 // ------------------------------------------------------- streaming rows
+//
+// On Zen 4, rows that miss the caches run faster with 256-bit loads and
+// streamed stores than with 512-bit ones (BENCHMARKS.md), so the AVX-512
+// streaming rows move memory in halves.
 //
 // A streaming row finds the first 64-byte boundary in its destination row,
 // writes the bytes before it with the ordinary row, every whole line from
@@ -570,6 +565,19 @@ void streamTo16Avx2(const std::uint32_t* source, std::uint8_t* destination, std:
   rowTo16Avx2(source + done, destination + lines.end, width - done);
 }
 
+ROW_STEP(AVX512_BW) __m512i load16Halves(const std::uint32_t* source) {
+  return _mm512_inserti64x4(
+      _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source))),
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 8)), 1);
+}
+
+// 64 bytes to a 64-byte aligned line, with non-temporal stores.
+ROW_STEP(AVX512_BW) void streamLine(std::uint8_t* destination, __m512i bytes) {
+  auto* const at = reinterpret_cast<__m256i*>(destination);
+  _mm256_stream_si256(at, _mm512_castsi512_si256(bytes));
+  _mm256_stream_si256(at + 1, _mm512_extracti64x4_epi64(bytes, 1));
+}
+
 ROW_ENTRY(AVX512_BW)
 void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, std::int32_t width) {
   const StreamedLines lines =
@@ -580,8 +588,8 @@ void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, st
   }
   rowTo16Avx512(source, destination, static_cast<std::int32_t>(lines.start / 2));
   for (std::size_t at = lines.start; at < lines.end; at += 64) {
-    _mm512_stream_si512(reinterpret_cast<__m512i*>(destination + at),
-                        pack565Avx512(source + at / 2));
+    const std::uint32_t* const pixels = source + at / 2;
+    streamLine(destination + at, pack565Avx512(load16Halves(pixels), load16Halves(pixels + 16)));
   }
   const auto done = static_cast<std::int32_t>(lines.end / 2);
   rowTo16Avx512(source + done, destination + lines.end, width - done);
@@ -612,66 +620,6 @@ void streamTo24Avx2(const std::uint32_t* source, std::uint8_t* destination, std:
     store24(at + 96, gather24(source + x + 32), true);
   }
   rowTo24Avx2(source + x, destination + 3 * static_cast<std::size_t>(x), width - x);
-}
-
-ROW_ENTRY(AVX512_BW)
-void streamTo24Avx512Bw(const std::uint32_t* source, std::uint8_t* destination,
-                        std::int32_t width) {
-  const std::int32_t first = firstAlignedPixel24(destination);
-  if (width - first < 64) {
-    rowTo24Avx512Bw(source, destination, width);
-    return;
-  }
-  rowTo24Avx512Bw(source, destination, first);
-  std::int32_t x = first;
-  for (; width - x >= 64; x += 64) {
-    block24Avx512Bw(source + x, destination + 3 * static_cast<std::size_t>(x), true);
-  }
-  rowTo24Avx512Bw(source + x, destination + 3 * static_cast<std::size_t>(x), width - x);
-}
-
-// With VBMI every whole line streams. At 24 bpp a line starts 0, 1 or 2 bytes into a pixel (64 = 21
-// x 3 + 1, so the phase steps by one from each line to the next). Its 64 bytes come from 22 pixels,
-// loaded as 16 from its first pixel and 16 from six later, which ends exactly at the line's last
-// pixel; one selection per phase.
-constexpr ByteTable lineTables24[3] = {pack24Table(0, 0, 6), pack24Table(1, 0, 6),
-                                       pack24Table(2, 0, 6)};
-
-// Bytes [from, to) of one pixel's B, G, R.
-inline void storePixelBytes24(std::uint32_t pixel, std::uint8_t* destination, std::size_t from,
-                              std::size_t to) {
-  for (std::size_t i = from; i < to; ++i) {
-    destination[i] = static_cast<std::uint8_t>(pixel >> (8 * i));
-  }
-}
-
-ROW_ENTRY(AVX512_VBMI)
-void streamTo24Avx512Vbmi(const std::uint32_t* source, std::uint8_t* destination,
-                          std::int32_t width) {
-  const StreamedLines lines =
-      streamedLines(destination, static_cast<std::size_t>(width < 0 ? 0 : width) * 3);
-  if (lines.start == lines.end) {
-    rowTo24Avx512Vbmi(source, destination, width);
-    return;
-  }
-  // Before the first line: whole pixels, then the head of the pixel it splits.
-  const std::size_t headPixels = lines.start / 3;
-  rowTo24Avx512Vbmi(source, destination, static_cast<std::int32_t>(headPixels));
-  storePixelBytes24(source[headPixels], destination + 3 * headPixels, 0, lines.start % 3);
-  for (std::size_t at = lines.start; at < lines.end; at += 64) {
-    const std::uint32_t* const pixels = source + at / 3;
-    _mm512_stream_si512(
-        reinterpret_cast<__m512i*>(destination + at),
-        _mm512_permutex2var_epi8(load16(pixels), table(lineTables24[at % 3]), load16(pixels + 6)));
-  }
-  // After the last line: the rest of the pixel it splits, then whole pixels.
-  std::size_t tailPixel = lines.end / 3;
-  if (lines.end % 3 != 0) {
-    storePixelBytes24(source[tailPixel], destination + 3 * tailPixel, lines.end % 3, 3);
-    ++tailPixel;
-  }
-  rowTo24Avx512Vbmi(source + tailPixel, destination + 3 * tailPixel,
-                    width - static_cast<std::int32_t>(tailPixel));
 }
 
 #endif  // CORVANE_ROWS_WIDE
@@ -719,9 +667,10 @@ RowConverter vectorStreamingRowConverter(std::uint32_t depth, RowVariant variant
     case RowVariant::Avx2:
       return depth == 24 ? streamTo24Avx2 : streamTo16Avx2;
     case RowVariant::Avx512Bw:
-      return depth == 24 ? streamTo24Avx512Bw : streamTo16Avx512;
     case RowVariant::Avx512Vbmi:
-      return depth == 24 ? streamTo24Avx512Vbmi : streamTo16Avx512;
+      // At 24 bpp AVX2's streamed blocks measured as fast as or faster than
+      // AVX-512 ones (BENCHMARKS.md): the rows are bound by memory there.
+      return depth == 24 ? streamTo24Avx2 : streamTo16Avx512;
     default:
       break;
   }
