@@ -43,10 +43,11 @@ RowConverter rowConverter(std::uint32_t depth, RowVariant variant);
 RowConverter rowConverterFor(std::uint32_t depth);
 
 // Streaming rows: the same bytes as the converter of the same depth, but
-// every whole 64-byte line of the destination row that is aligned to 64
-// bytes is written with non-temporal stores, which go to memory without
-// first reading the line into the caches; the bytes before the first such
-// line and after the last are stored as usual. After the last streamed row
+// whole 64-byte lines of the destination row, aligned to 64 bytes, are
+// written with non-temporal stores, which go to memory without first
+// reading the line into the caches: at 32 and 16 bpp every such line, at
+// 24 bpp those of the 64-pixel blocks that follow the first pixel starting
+// on a line boundary. The other bytes are stored as usual. After the last streamed row
 // of a frame, and before anyone else may read the destination,
 // endStreamedRows must be called.
 //
