@@ -64,6 +64,25 @@ class HostClass : public _jclass {
   std::string name;
 };
 
+// Counts the threads between a pin and its release, across the JNI
+// environments that share it, and remembers the most seen at once. A pin
+// may wait up to `holdMs` for another thread to arrive, to widen the window
+// in which calls that are not serialised would meet.
+struct Overlap {
+  std::atomic<int> inside{0};
+  std::atomic<int> most{0};
+  DWORD holdMs = 0;
+
+  void enter() {
+    const int now = ++inside;
+    int seen = most;
+    while (now > seen && !most.compare_exchange_weak(seen, now)) {
+    }
+    for (DWORD waited = 0; waited < holdMs && inside < 2; waited += 5) Sleep(5);
+  }
+  void leave() { --inside; }
+};
+
 struct HostJni {
   JNIEnv env;
   JNINativeInterface_ table;
@@ -74,6 +93,8 @@ struct HostJni {
   int callsInCritical = 0;
   int pins = 0;
   int releasesNotAborted = 0;
+  Overlap* titlePins = nullptr;  // shared with the other set-up threads
+  Overlap* arrayPins = nullptr;  // shared with the other presenting threads
 };
 
 HostJni* host(JNIEnv* env) { return static_cast<HostJni*>(env->functions->reserved0); }
@@ -120,12 +141,14 @@ const jchar* JNICALL getStringChars(JNIEnv* env, jstring string, jboolean* isCop
   noteCall(env);
   if (isCopy != nullptr) *isCopy = JNI_FALSE;
   ++host(env)->pins;
+  if (host(env)->titlePins != nullptr) host(env)->titlePins->enter();
   return static_cast<HostString*>(string)->units.data();
 }
 
 void JNICALL releaseStringChars(JNIEnv* env, jstring, const jchar*) {
   noteCall(env);
   --host(env)->pins;
+  if (host(env)->titlePins != nullptr) host(env)->titlePins->leave();
 }
 
 jsize JNICALL getArrayLength(JNIEnv* env, jarray array) {
@@ -138,12 +161,14 @@ void* JNICALL getPrimitiveArrayCritical(JNIEnv* env, jarray array, jboolean* isC
   if (isCopy != nullptr) *isCopy = JNI_FALSE;
   host(env)->inCritical = true;
   ++host(env)->pins;
+  if (host(env)->arrayPins != nullptr) host(env)->arrayPins->enter();
   return static_cast<HostArray*>(array)->elements.data();
 }
 
 void JNICALL releasePrimitiveArrayCritical(JNIEnv* env, jarray, void*, jint mode) {
   host(env)->inCritical = false;
   --host(env)->pins;
+  if (host(env)->arrayPins != nullptr) host(env)->arrayPins->leave();
   if (mode != JNI_ABORT) ++host(env)->releasesNotAborted;
 }
 
@@ -528,14 +553,20 @@ int runCheck(const Library& library, const std::string& workdir) {
 
   // Two set-ups of the same window at once, each thread with its own JNI
   // environment: exactly one sets up, the other is told it is too late.
+  // The first to hold the title waits a while for the other to arrive.
   HostJni setUps[2];
-  for (HostJni& each : setUps) initJni(each);
+  Overlap titlePins;
+  titlePins.holdMs = 500;
+  for (HostJni& each : setUps) {
+    initJni(each);
+    each.titlePins = &titlePins;
+  }
   const bool setUpsReturned = runTogether(
       2,
       [&](int i) {
         library.initScreen(&setUps[i].env, nullptr, 631, 479, javaString(windowTitle));
       },
-      120000);
+      60000);
   check(setUpsReturned, "two overlapping set-ups both return");
   if (!setUpsReturned) {
     std::printf("%d passed, %d failed\n", passed, failed);
@@ -544,6 +575,7 @@ int runCheck(const Library& library, const std::string& workdir) {
   const int succeeded = int(setUps[0].pendingClass.empty()) + int(setUps[1].pendingClass.empty());
   check(succeeded == 1,
         "exactly one of two overlapping set-ups succeeds (" + std::to_string(succeeded) + " did)");
+  check(titlePins.most == 1, "the second set-up waits until the first has returned");
   for (const HostJni& each : setUps) {
     check(each.pendingClass.empty() || each.pendingClass == "java/lang/IllegalStateException",
           "the other set-up throws IllegalStateException (got '" + each.pendingClass +
@@ -607,8 +639,12 @@ int runCheck(const Library& library, const std::string& workdir) {
     return static_cast<jint>(0xFF000000u | r << 16 | g << 8 | b);
   };
   HostJni presenters[2];
+  Overlap arrayPins;
   int presented[2] = {0, 0};
-  for (HostJni& each : presenters) initJni(each);
+  for (HostJni& each : presenters) {
+    initJni(each);
+    each.arrayPins = &arrayPins;
+  }
   const bool presentersReturned = runTogether(
       2,
       [&](int t) {
@@ -626,6 +662,7 @@ int runCheck(const Library& library, const std::string& workdir) {
     std::printf("%d passed, %d failed\n", passed, failed);
     return 2;
   }
+  check(arrayPins.most == 1, "the two threads never draw at the same time");
   for (int t = 0; t < 2; ++t) {
     const std::string who = "presenting thread " + std::to_string(t);
     check(presented[t] == framesEach && presenters[t].pendingClass.empty(),
