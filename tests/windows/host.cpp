@@ -687,6 +687,7 @@ int runCheck(const Library& library, const std::string& workdir) {
   // A full-screen white frame, then small frames: the white must go from
   // both buffers of the chain, so both are looked at, one after the other.
   library.pixelsToScreen(env, nullptr, 0, 0, 640, 480, uniformFrame(640, 480, -1), 0, 640);
+  check(jni.pendingClass.empty(), "a white frame of the mode's size is accepted");
   const Picture small[] = {
       {2, 2, [](int, int) { return 0xC03020u; }},
       {50, 30, [](int x, int y) { return static_cast<unsigned>(patternPixel(x, y)); }},
