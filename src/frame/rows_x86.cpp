@@ -31,10 +31,14 @@
 // written as `__m512i __Y = __Y;`, which -Wmaybe-uninitialized reports
 // wherever they are inlined (GCC bug 105593, fixed in GCC 13). The warning
 // is located in the header, so it is turned off for the header only.
+#if defined(__clang__)
+#include <immintrin.h>
+#else
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
 #pragma GCC diagnostic pop
+#endif
 
 #include <cstdint>
 #include <cstring>
