@@ -6,9 +6,11 @@
 // binaries still start on any x86; rowConverter hands one out only after
 // rows.cpp has seen the processor support it. Every variant converts whole
 // blocks with vector code, then finishes the last pixels of a row with the
-// scalar row, so the output is the scalar row's, byte for byte. Loads and
-// stores are the unaligned forms: rows start anywhere. No load reaches past
-// the source row and no store past the destination row.
+// scalar row (the AVX-512 rows with masked loads and stores), so the output
+// is the scalar row's, byte for byte. Loads and stores are the unaligned
+// forms, except the streamed stores: rows start anywhere. No load reaches
+// past the source row and no store past the destination row (masked-off
+// elements are neither read nor written).
 //
 // Stack alignment:
 // - 32-bit x86 (i686 Windows): callers outside our code, the JVM's threads
