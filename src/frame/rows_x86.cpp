@@ -602,9 +602,10 @@ void streamTo16Avx512(const std::uint32_t* source, std::uint8_t* destination, st
 }
 
 // 24 bpp rows stream whole 64-pixel blocks: 192 bytes, three lines, from
-// the first pixel that starts on a 64-byte boundary. That is pixel k with 3k = -address (mod 64); as 3 x 43 = 1
-// (mod 64), k = -address x 43 (mod 64). Up to 63 pixels before it and the
-// last few after the last block are stored as usual.
+// the first pixel that starts on a 64-byte boundary. That is pixel k with
+// 3k = -address (mod 64); as 3 x 43 = 1 (mod 64), k = -address x 43
+// (mod 64). Up to 63 pixels before it and the last few after the last
+// block are stored as usual.
 std::int32_t firstAlignedPixel24(const std::uint8_t* destination) {
   return static_cast<std::int32_t>((64 - reinterpret_cast<std::uintptr_t>(destination) % 64) * 43 %
                                    64);
