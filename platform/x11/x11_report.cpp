@@ -61,8 +61,13 @@ void setTitle(Display* display, Window window, const char* caption) {
 
 void showWindow(Display* display, const char* text, const char* caption) {
   XFontStruct* font = XLoadQueryFont(display, "fixed");
+  const bool named = font != nullptr;
+  if (!named) {
+    // The server's default font, which every server has.
+    font = XQueryFont(display, XGContextFromGC(DefaultGC(display, DefaultScreen(display))));
+  }
   if (font == nullptr) {
-    return;  // no font to draw with: standard error has the text
+    return;  // nothing to draw with: standard error has the text
   }
   const Lines lines = splitLines(text);
   int textWidth = 0;
@@ -102,8 +107,8 @@ void showWindow(Display* display, const char* text, const char* caption) {
 
   XGCValues values{};
   values.foreground = BlackPixel(display, screen);
-  values.font = font->fid;
-  const GC gc = XCreateGC(display, window, GCForeground | GCFont, &values);
+  const GC gc = XCreateGC(display, window, GCForeground, &values);
+  if (named) XSetFont(display, gc, font->fid);  // else a new GC's font is the default
   XMapRaised(display, window);
 
   for (;;) {
