@@ -8,8 +8,8 @@ import java.util.concurrent.TimeUnit;
 import org.junit.jupiter.api.Test;
 
 /**
- * On a 640x480 X screen, a set-up at 800x600 ends the process with report 174: a window titled
- * "Corvane Native" shows the text until it is clicked, standard error carries it, exit code 1.
+ * Fatal reports on a 640x480 X screen: a window titled "Corvane Native" shows the text until it is
+ * clicked, standard error carries it, and the process ends with exit code 1.
  */
 class X11FatalTest {
   static String run(String... command) throws IOException, InterruptedException {
@@ -19,20 +19,21 @@ class X11FatalTest {
     return out;
   }
 
-  @Test
-  void aModeLargerThanTheScreenEndsWithReport174() throws Exception {
+  static Process start(String mainClass) throws IOException {
     String java = System.getProperty("java.home") + File.separator + "bin" + File.separator + "java";
-    Process child =
-        new ProcessBuilder(
-                java,
-                "-cp",
-                System.getProperty("corvane.testClassPath"),
-                "-Djava.library.path=" + System.getProperty("java.library.path"),
-                "X11FatalScenario")
-            .redirectOutput(ProcessBuilder.Redirect.PIPE)
-            .redirectError(ProcessBuilder.Redirect.PIPE)
-            .start();
-    // The report waits on the screen until it is dismissed.
+    return new ProcessBuilder(
+            java,
+            "-cp",
+            System.getProperty("corvane.testClassPath"),
+            "-Djava.library.path=" + System.getProperty("java.library.path"),
+            mainClass)
+        .redirectOutput(ProcessBuilder.Redirect.PIPE)
+        .redirectError(ProcessBuilder.Redirect.PIPE)
+        .start();
+  }
+
+  /** Waits for the report window while the child lives; returns its id. */
+  static String reportWindow(Process child) throws Exception {
     String box = "";
     for (int i = 0; i < 300 && box.isEmpty() && child.isAlive(); i++) {
       box = run("xdotool", "search", "--name", "^Corvane Native$").trim();
@@ -42,18 +43,49 @@ class X11FatalTest {
     assertTrue(child.isAlive(), "the process waits while its report is shown");
     String name = run("xprop", "-id", box, "_NET_WM_NAME");
     assertTrue(name.contains("\"Corvane Native\""), name);
-    // The cursor is shown again over the taken-over frame, outside the report.
-    run("xdotool", "mousemove", "3", "3");
-    Thread.sleep(200);
-    assertEquals("visible\n", run(System.getProperty("corvane.probe"), "cursor"));
+    return box;
+  }
 
+  /** Dismisses the report and returns the child's standard error, after checking exit code 1. */
+  static String dismiss(Process child, String box) throws Exception {
     run("xdotool", "mousemove", "--window", box, "5", "5", "click", "1");
     assertTrue(child.waitFor(30, TimeUnit.SECONDS), "the process ended once the report was read");
     String out = new String(child.getInputStream().readAllBytes(), StandardCharsets.UTF_8);
     String err = new String(child.getErrorStream().readAllBytes(), StandardCharsets.UTF_8);
     assertEquals(1, child.exitValue(), out + err);
+    return err;
+  }
+
+  @Test
+  void aModeLargerThanTheScreenEndsWithReport174() throws Exception {
+    Process child = start("X11FatalScenario");
+    String box = reportWindow(child);
+    // The cursor is shown again over the taken-over frame, outside the report.
+    run("xdotool", "mousemove", "3", "3");
+    Thread.sleep(200);
+    assertEquals("visible\n", run(System.getProperty("corvane.probe"), "cursor"));
+    String err = dismiss(child, box);
     assertTrue(
         err.contains("Error (Corvane line 174): Couldn't set display mode 800x600\n"), err);
-    assertTrue(!out.contains("initScreen returned"), out);
+  }
+
+  @Test
+  void aBrokenConnectionEndsWithAReportNotSilently() throws Exception {
+    Process child = start("X11EndlessFrames");
+    byte[] line = new byte["showing frames".length()];
+    assertEquals(line.length, child.getInputStream().readNBytes(line, 0, line.length));
+    // Close the library's own connection from outside: kill the client that
+    // owns the window showing the frames, the one child of the toolkit's
+    // content window.
+    String tree = run("xwininfo", "-root", "-tree");
+    int content = tree.indexOf("\"Content window\"");
+    assertTrue(content >= 0, tree);
+    java.util.regex.Matcher id =
+        java.util.regex.Pattern.compile("0x[0-9a-f]+").matcher(tree.substring(content));
+    assertTrue(id.find(), tree);
+    run("xdotool", "windowkill", id.group());
+    String err = dismiss(child, reportWindow(child));
+    assertTrue(err.contains("Error (Corvane): the connection to the X display"), err);
+    assertTrue(err.contains(" broke\n"), err);
   }
 }
