@@ -109,12 +109,13 @@ TEST(X11Logic, ThePictureIsScaledByTheLargestWholeNumberAndCentred) {
 // Scales a picture of distinct pixels into a target whose rows are padded,
 // and checks every target pixel and that the padding is untouched.
 template <typename Pixel>
-void checkScaling(std::uint32_t width, std::uint32_t height, std::uint32_t scale) {
+void checkScaling(std::uint32_t width, std::uint32_t height, std::uint32_t scale,
+                  std::uint32_t targetPadding) {
   const std::uint32_t sourcePitchPixels = width + 3;
   std::vector<Pixel> source(std::size_t{sourcePitchPixels} * height);
   for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<Pixel>(i * 7919 + 1);
   const std::uint32_t targetWidth = width * scale;
-  const std::uint32_t targetPitchPixels = targetWidth + 5;
+  const std::uint32_t targetPitchPixels = targetWidth + targetPadding;
   const Pixel guard = static_cast<Pixel>(0xA5A5A5A5u);
   std::vector<Pixel> target(std::size_t{targetPitchPixels} * height * scale, guard);
   x11::scalePicture(reinterpret_cast<const std::uint8_t*>(source.data()),
@@ -135,8 +136,13 @@ void checkScaling(std::uint32_t width, std::uint32_t height, std::uint32_t scale
 
 TEST(X11Logic, ScalingRepeatsEachPixelAndRowScaleTimes) {
   for (std::uint32_t scale : {1u, 2u, 3u, 5u}) {
-    checkScaling<std::uint32_t>(7, 4, scale);
-    checkScaling<std::uint16_t>(5, 3, scale);
+    // Odd sizes and pitches: one pixel at a time.
+    checkScaling<std::uint32_t>(7, 4, scale, 5);
+    checkScaling<std::uint16_t>(5, 3, scale, 5);
+    // Rows of whole 16-byte blocks in aligned, 16-byte pitched rows: at
+    // scale 2, the vector rows.
+    checkScaling<std::uint32_t>(12, 5, scale, 4);
+    checkScaling<std::uint16_t>(24, 5, scale, 8);
   }
 }
 
