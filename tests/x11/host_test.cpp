@@ -41,8 +41,8 @@ Display* own() {
 Window makeTopLevel(const char* utf8Name, const char* latin1Name) {
   Display* d = own();
   const int screen = DefaultScreen(d);
-  const Window window = XCreateSimpleWindow(d, RootWindow(d, screen), 10, 10, 300, 200, 0, 0,
-                                            WhitePixel(d, screen));
+  const Window window =
+      XCreateSimpleWindow(d, RootWindow(d, screen), 10, 10, 300, 200, 0, 0, WhitePixel(d, screen));
   if (utf8Name != nullptr) {
     XChangeProperty(d, window, XInternAtom(d, "_NET_WM_NAME", False),
                     XInternAtom(d, "UTF8_STRING", False), 8, PropModeReplace,
@@ -67,8 +67,8 @@ std::string property(Window window, const char* name) {
   int format = 0;
   unsigned long items = 0, after = 0;
   unsigned char* data = nullptr;
-  XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType,
-                     &type, &format, &items, &after, &data);
+  XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 1024, False, AnyPropertyType, &type,
+                     &format, &items, &after, &data);
   std::string value = data == nullptr ? "" : std::string(reinterpret_cast<char*>(data), items);
   if (data != nullptr) XFree(data);
   return value;
@@ -149,7 +149,8 @@ TEST(X11Host, SetUpTakesOverTheWindowAndFramesReachTheScreen) {
   EXPECT_EQ(attributes.width, screenWidth);
   EXPECT_EQ(attributes.height, screenHeight);
   // As a toolkit does, the content window follows its frame's new size.
-  XResizeWindow(d, content, static_cast<unsigned>(screenWidth), static_cast<unsigned>(screenHeight));
+  XResizeWindow(d, content, static_cast<unsigned>(screenWidth),
+                static_cast<unsigned>(screenHeight));
   XSync(d, False);
 
   const int width = 631, height = 479, scansize = 640, offset = 9;

@@ -99,8 +99,8 @@ TEST(X11Logic, ThePictureIsScaledByTheLargestWholeNumberAndCentred) {
   for (const Case& c : cases) {
     const x11::Placement p =
         x11::placePicture(c.modeWidth, c.modeHeight, c.screenWidth, c.screenHeight);
-    EXPECT_EQ(p.scale, c.expected.scale) << c.modeWidth << "x" << c.modeHeight << " on "
-                                         << c.screenWidth << "x" << c.screenHeight;
+    EXPECT_EQ(p.scale, c.expected.scale)
+        << c.modeWidth << "x" << c.modeHeight << " on " << c.screenWidth << "x" << c.screenHeight;
     EXPECT_EQ(p.left, c.expected.left) << c.screenWidth << "x" << c.screenHeight;
     EXPECT_EQ(p.top, c.expected.top) << c.screenWidth << "x" << c.screenHeight;
   }
@@ -119,7 +119,8 @@ void checkScaling(std::uint32_t width, std::uint32_t height, std::uint32_t scale
   const Pixel guard = static_cast<Pixel>(0xA5A5A5A5u);
   std::vector<Pixel> target(std::size_t{targetPitchPixels} * height * scale, guard);
   x11::scalePicture(reinterpret_cast<const std::uint8_t*>(source.data()),
-                    sourcePitchPixels * sizeof(Pixel), reinterpret_cast<std::uint8_t*>(target.data()),
+                    sourcePitchPixels * sizeof(Pixel),
+                    reinterpret_cast<std::uint8_t*>(target.data()),
                     targetPitchPixels * sizeof(Pixel), width, height, sizeof(Pixel), scale);
   for (std::uint32_t y = 0; y < height * scale; ++y) {
     for (std::uint32_t x = 0; x < targetPitchPixels; ++x) {
