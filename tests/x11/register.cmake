@@ -32,13 +32,16 @@ set(x11_junit -jar /usr/share/java/junit-platform-console-standalone.jar
     --class-path ${x11_classes}:${x11_test_classes})
 
 # name, screen, window manager, where the 640x480 mode lands: scale, left, top
+# (a name ending in .noshm: a server without MIT-SHM, as a remote display is)
 set(x11_screens
   "plain 1024x768x24 none 1 192 144"
   "openbox 1024x768x24 openbox 1 192 144"
   "scale2 1280x960x24 openbox 2 0 0"
   "odd 1023x767x24 none 1 191 143"
   "depth16 800x600x16 none 1 80 60"
-  "depth16.openbox 800x600x16 openbox 1 80 60")
+  "depth16.openbox 800x600x16 openbox 1 80 60"
+  "scale2.noshm 1280x960x24 none 2 0 0"
+  "depth16.noshm 800x600x16 none 1 80 60")
 foreach(entry ${x11_screens})
   separate_arguments(fields UNIX_COMMAND "${entry}")
   list(GET fields 0 name)
@@ -48,8 +51,12 @@ foreach(entry ${x11_screens})
   list(GET fields 4 left)
   list(GET fields 5 top)
   string(REGEX MATCH "[0-9]+$" depth "${screen}")
+  set(server_args "")
+  if(name MATCHES "noshm$")
+    set(server_args "CORVANE_XVFB_ARGS=-extension MIT-SHM")
+  endif()
   add_test(NAME x11.jvm.screen.${name}
-    COMMAND ${on_xvfb} ${screen} ${wm} ${x11_java}
+    COMMAND env ${server_args} ${on_xvfb} ${screen} ${wm} ${x11_java}
             -Dcorvane.scale=${scale} -Dcorvane.left=${left} -Dcorvane.top=${top}
             -Dcorvane.depth=${depth} ${x11_junit} --select-class X11ScreenTest)
 endforeach()
