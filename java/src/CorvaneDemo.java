@@ -1,13 +1,11 @@
 import java.awt.Frame;
-import java.io.File;
 
 /**
- * The demo: takes over a window titled "Corvane Demo", shows an animated picture with a frame
+ * The demo: takes over an AWT frame titled "Corvane Demo", shows an animated picture with a frame
  * counter, and prints the frames per second it reached.
  *
- * <p>Usage: {@code java CorvaneDemo [frames] [png]}. On Windows the window is an AWT frame and the
- * picture goes to the real display. Elsewhere the window and the display are simulated, and the
- * final screen is saved as a PNG (default corvane-demo.png).
+ * <p>Usage: {@code java CorvaneDemo [frames] [seconds]}: after the last frame the picture stays on
+ * the screen for {@code seconds} (default 0) before the program ends.
  */
 public final class CorvaneDemo {
   static final String TITLE = "Corvane Demo";
@@ -18,20 +16,14 @@ public final class CorvaneDemo {
 
   public static void main(String[] args) throws Exception {
     int frames = args.length > 0 ? Integer.parseInt(args[0]) : 300;
-    File png = new File(args.length > 1 ? args[1] : "corvane-demo.png");
-    boolean windows = System.getProperty("os.name", "").startsWith("Windows");
+    double hold = args.length > 1 ? Double.parseDouble(args[1]) : 0;
 
-    Frame window = null;
-    if (windows) {
-      window = new Frame(TITLE);
-      window.setSize(640, 480);
-      window.setVisible(true);
-      // Let the window manager create the native window before it is sought.
-      java.awt.Toolkit.getDefaultToolkit().sync();
-      Thread.sleep(500);
-    } else {
-      SimulatedDisplay.addWindow(TITLE);
-    }
+    Frame window = new Frame(TITLE);
+    window.setSize(640, 480);
+    window.setVisible(true);
+    // Let the window system create the native window before it is sought.
+    java.awt.Toolkit.getDefaultToolkit().sync();
+    Thread.sleep(500);
 
     Corvane.initScreen(640, 480, TITLE);
 
@@ -46,13 +38,12 @@ public final class CorvaneDemo {
         "CorvaneDemo: %d frames of %dx%d in %.3f s: %.1f frames per second%n",
         frames, WIDTH, HEIGHT, seconds, frames / Math.max(seconds, 1e-9));
 
-    if (!windows) {
-      SimulatedDisplay.savePng(png);
-      System.out.println("CorvaneDemo: saved the final screen to " + png.getPath());
-    } else {
-      window.dispose();
-      System.exit(0);
+    if (hold > 0) {
+      System.out.printf("CorvaneDemo: showing the last frame for %.1f s%n", hold);
+      Thread.sleep((long) (hold * 1000));
     }
+    window.dispose();
+    System.exit(0);
   }
 
   /** One frame: moving colour bands, a bouncing square and the frame number. */
