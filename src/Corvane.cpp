@@ -12,6 +12,18 @@ DisplayState displayState;
 
 namespace {
 
+// Serialises the two entry points: a second caller, on any thread, waits
+// until the first has returned. Statically initialised: no code at load.
+SRWLOCK entryLock = SRWLOCK_INIT;
+
+class EntryGuard {
+ public:
+  EntryGuard() { AcquireSRWLockExclusive(&entryLock); }
+  ~EntryGuard() { ReleaseSRWLockExclusive(&entryLock); }
+  EntryGuard(const EntryGuard&) = delete;
+  EntryGuard& operator=(const EntryGuard&) = delete;
+};
+
 constexpr jsize titleCapacity = sizeof(DisplayState::targetTitle) - 1;
 
 void throwJava(JNIEnv* env, const char* className, const char* message) {
@@ -52,6 +64,7 @@ bool rowsInsideArray(jint width, jint height, jint offset, jint scansize, jsize 
 
 JNIEXPORT void JNICALL Java_Corvane_initScreen(JNIEnv* env, jclass, jint width, jint height,
                                                jstring title) {
+  const EntryGuard serialised;
   DisplayState& state = displayState;
   if (title == nullptr) {
     throwJava(env, "java/lang/NullPointerException", "title is null");
@@ -92,6 +105,7 @@ JNIEXPORT void JNICALL Java_Corvane_initScreen(JNIEnv* env, jclass, jint width, 
 JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, jint, jint width,
                                                    jint height, jintArray pixels, jint offset,
                                                    jint scansize) {
+  const EntryGuard serialised;
   DisplayState& state = displayState;
   if (state.backBuffer == nullptr) {
     throwJava(env, "java/lang/IllegalStateException",
@@ -126,6 +140,9 @@ JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, ji
   }
 
   lockBackBuffer();
+  if (height > 0) {
+    clearAroundFrame(width, height);
+  }
   // Pin the array without copying it, where the JVM can. Between the pin
   // and its release only the blit runs: no JNI call, no wait.
   void* const elements = env->GetPrimitiveArrayCritical(pixels, nullptr);

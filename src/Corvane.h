@@ -6,6 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// A rectangle of the screen, in pixels; `known` false when a buffer's
+// content outside black is not known.
+struct DrawnArea {
+  bool known;
+  std::uint32_t left, top, width, height;
+};
+
 struct DisplayState {
   // Colour depths tried at set-up, deepest first; 0 ends the list.
   static constexpr std::uint32_t depthPreference[4] = {32, 24, 16, 0};
@@ -22,9 +29,12 @@ struct DisplayState {
   // Memory of the back buffer while it is locked; null otherwise.
   std::uint8_t* lockedPixels = nullptr;
   std::int32_t lockedPitch = 0;
-  // Buffers of the flip chain still to be cleared after it was restored:
-  // restored surface memory holds garbage, and the margins must stay black.
-  int buffersToClear = 0;
+  // What each buffer of the flip chain holds outside black: the rectangle
+  // last drawn into it, or unknown (after a restore, whose memory holds
+  // garbage, or a failed flip, after which it is unsure which buffer is
+  // the back one). backBufferIndex names the buffer that Lock hands out.
+  DrawnArea drawnArea[2]{};
+  int backBufferIndex = 0;
   HWND targetWindow = nullptr;
   char targetTitle[512]{};
   WNDPROC previousWindowProc = nullptr;
@@ -38,6 +48,11 @@ void lockBackBuffer();
 void presentFrame();
 // Sets every pixel of the locked back buffer to zero (black).
 void clearLockedBuffer();
+// Makes every pixel of the locked back buffer outside the centred frame of
+// width x height black, clearing only what the buffer's last frame drew
+// there (everything when that is unknown), and records the new frame's
+// rectangle for the buffer.
+void clearAroundFrame(std::int32_t width, std::int32_t height);
 void blitFrame(const std::uint32_t* source, std::int32_t width, std::int32_t height,
                std::int32_t scansize);
 

@@ -15,7 +15,10 @@ import java.util.Locale;
  *
  * <p>{@link #initScreen} takes over a top-level window by its exact title and switches the
  * display into full-screen mode; {@link #pixelsToScreen} then shows one frame of ARGB pixels per
- * call, centred on the screen. Calls must not overlap.
+ * call, centred on the screen.
+ *
+ * <p>Both methods may be called from any thread. Calls are serialised: while one call runs, a
+ * call from another thread waits until it has returned.
  */
 public final class Corvane {
   static final String LIBRARY = "CorvaneNative";

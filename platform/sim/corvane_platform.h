@@ -4,6 +4,8 @@
 // keeps an in-memory desktop and display that tests drive and inspect.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -81,6 +83,17 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT flags);
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
 void WINAPI Sleep(DWORD milliseconds);
 
+// Slim reader/writer locks, used exclusively: a process-wide mutex that
+// needs no code at load (SRWLOCK_INIT is a constant initialiser).
+struct SRWLOCK {
+  pthread_mutex_t mutex;
+};
+using PSRWLOCK = SRWLOCK*;
+#define SRWLOCK_INIT \
+  { PTHREAD_MUTEX_INITIALIZER }
+inline void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_lock(&lock->mutex); }
+inline void WINAPI ReleaseSRWLockExclusive(PSRWLOCK lock) { pthread_mutex_unlock(&lock->mutex); }
+
 // DirectDraw, first interface version.
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT DDERR_SURFACELOST = static_cast<HRESULT>(0x887601C2u);
@@ -91,6 +104,7 @@ constexpr HRESULT DDERR_GENERIC = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT DDERR_NOEXCLUSIVEMODE = static_cast<HRESULT>(0x887600E1u);
 constexpr HRESULT DDERR_IMPLICITLYCREATED = static_cast<HRESULT>(0x8876024Cu);
 constexpr HRESULT DDERR_WRONGMODE = static_cast<HRESULT>(0x8876024Bu);
+constexpr HRESULT DDERR_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 
 constexpr DWORD DDSCL_FULLSCREEN = 0x1;
 constexpr DWORD DDSCL_EXCLUSIVE = 0x10;

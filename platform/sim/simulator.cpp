@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <thread>
 
 struct HWND__ {
   int id;
@@ -77,6 +79,9 @@ struct World {
   std::map<std::string, HRESULT> failures;
   bool lost = false;
   int failingRestores = 0;
+  HRESULT restoreAnswer = DDERR_WRONGMODE;
+  bool sleepForReal = false;
+  std::map<std::string, int> delays;
 
   DWORD width = 0, height = 0, depth = 0;
   LONG pitch = 0;
@@ -117,6 +122,14 @@ void logf(const char* pattern, ...) {
   std::vsnprintf(buffer, sizeof buffer, pattern, args);
   va_end(args);
   log(buffer);
+}
+
+void delayed(const char* name) {
+  const auto& delays = world().delays;
+  const auto found = delays.find(name);
+  if (found != delays.end()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(found->second));
+  }
 }
 
 HRESULT scripted(const char* name) {
@@ -175,6 +188,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
     if (w.locked) return DDERR_SURFACEBUSY;
     w.locked = true;
+    delayed("Lock");  // holding the lock
     desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_LPSURFACE;
     desc->dwWidth = w.width;
     desc->dwHeight = w.height;
@@ -191,7 +205,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (isBack_) return DDERR_IMPLICITLYCREATED;
     if (w.lost && w.failingRestores > 0) {
       --w.failingRestores;
-      return DDERR_WRONGMODE;  // the display is still held elsewhere
+      return w.restoreAnswer;  // the display is still held elsewhere
     }
     if (w.lost) {
       // Restored memory keeps nothing of what it held.
@@ -222,6 +236,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (isBack_ || override != nullptr) unsupported("Flip other than on the primary surface");
     World& w = world();
     logf("Flip(null, 0x%X)", static_cast<unsigned>(flags));
+    delayed("Flip");
     const HRESULT result = scripted("Flip");
     if (result != DD_OK) return result;
     if (w.locked) return DDERR_SURFACEBUSY;
@@ -319,6 +334,7 @@ int WINAPI GetWindowTextA(HWND window, LPSTR buffer, int capacity) {
   const std::size_t count = std::min(w.title.size(), std::size_t(capacity - 1));
   std::memcpy(buffer, w.title.data(), count);
   buffer[count] = '\0';
+  delayed("GetWindowTextA");
   return static_cast<int>(count);
 }
 
@@ -431,8 +447,12 @@ void WINAPI ExitProcess(UINT exitCode) {
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
-  // Logged, not waited: the simulated display has nothing to wait for.
+  // Logged, and waited only when a test asks: the simulated display has
+  // nothing to wait for.
   logf("Sleep(%u)", static_cast<unsigned>(milliseconds));
+  if (world().sleepForReal) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  }
 }
 
 HRESULT WINAPI DirectDrawCreate(GUID* driver, LPDIRECTDRAW* directDraw, IUnknown* outer) {
@@ -503,10 +523,13 @@ std::string handleName(const void* handle) {
 
 void acceptDepths(const std::vector<DWORD>& depths) { world().acceptedDepths = depths; }
 void failCall(const std::string& name, HRESULT result) { world().failures[name] = result; }
-void loseSurfaces(int failingRestores) {
+void loseSurfaces(int failingRestores, HRESULT answer) {
   world().lost = true;
   world().failingRestores = failingRestores;
+  world().restoreAnswer = answer;
 }
+void sleepForReal(bool on) { world().sleepForReal = on; }
+void delayCall(const std::string& name, int milliseconds) { world().delays[name] = milliseconds; }
 
 Screen screen() {
   World& w = world();

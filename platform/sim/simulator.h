@@ -52,7 +52,14 @@ void failCall(const std::string& name, HRESULT result);
 // surface can be restored (the back buffer was created implicitly), and
 // its first `failingRestores` restores fail as if the display were still
 // held elsewhere. A restored chain holds garbage.
-void loseSurfaces(int failingRestores);
+// `answer` is what those failing restores return.
+void loseSurfaces(int failingRestores, HRESULT answer = DDERR_WRONGMODE);
+// Whether Sleep really waits (it only logs after reset).
+void sleepForReal(bool on);
+// Every later call of the named platform function ("GetWindowTextA", once
+// it has read the title, "Lock", once it holds the lock, "Flip") waits this long, widening the
+// window in which calls from two threads could overlap.
+void delayCall(const std::string& name, int milliseconds);
 
 struct Screen {
   DWORD width = 0;

@@ -3,9 +3,23 @@
 #include "Corvane.h"
 
 namespace {
-// Pause between restores while the back buffer stays lost (for example
-// while another program holds the display).
+
+// Pause between restores while the flip chain stays lost (while another
+// program holds the display), so that waiting costs next to no processor time.
 constexpr DWORD lostSurfacePauseMs = 10;
+
+// Restore answers that mean the display is still held by someone else:
+// wait and try again. Any other failure will not go away by waiting.
+bool displayHeldElsewhere(HRESULT restoreResult) {
+  return restoreResult == DDERR_WRONGMODE || restoreResult == DDERR_SURFACELOST;
+}
+
+void forgetDrawnAreas() {
+  for (DrawnArea& area : displayState.drawnArea) {
+    area.known = false;
+  }
+}
+
 }  // namespace
 
 void lockBackBuffer() {
@@ -13,29 +27,27 @@ void lockBackBuffer() {
   state.surfaceDesc.dwSize = sizeof(DDSURFACEDESC);
   state.surfaceDesc.dwFlags = DDSD_PITCH;
   HRESULT result = state.backBuffer->Lock(nullptr, &state.surfaceDesc, DDLOCK_WAIT, nullptr);
-  bool restored = false;
+  bool restoring = false;
   while (result != DD_OK) {
     if (result != DDERR_SURFACELOST) {
       fatalError(565, "Couldn't lock surface");
     }
-    if (restored) {
+    if (restoring) {
       Sleep(lostSurfacePauseMs);
     }
     // The back buffer was created implicitly with the flip chain: DirectDraw
     // refuses to restore it alone, and restores it with the primary surface.
-    state.primarySurface->Restore();
-    restored = true;
+    const HRESULT restored = state.primarySurface->Restore();
+    if (restored != DD_OK && !displayHeldElsewhere(restored)) {
+      fatalError(565, "Couldn't lock surface");
+    }
+    // Restored memory holds garbage.
+    forgetDrawnAreas();
+    restoring = true;
     result = state.backBuffer->Lock(nullptr, &state.surfaceDesc, DDLOCK_WAIT, nullptr);
   }
   state.lockedPixels = static_cast<std::uint8_t*>(state.surfaceDesc.lpSurface);
   state.lockedPitch = state.surfaceDesc.lPitch;
-  if (restored) {
-    state.buffersToClear = 2;
-  }
-  if (state.buffersToClear > 0) {
-    --state.buffersToClear;
-    clearLockedBuffer();
-  }
 }
 
 void clearLockedBuffer() {
@@ -51,6 +63,11 @@ void clearLockedBuffer() {
 void presentFrame() {
   DisplayState& state = displayState;
   state.backBuffer->Unlock(state.lockedPixels);
-  state.primarySurface->Flip(nullptr, DDFLIP_WAIT);
+  if (state.primarySurface->Flip(nullptr, DDFLIP_WAIT) == DD_OK) {
+    state.backBufferIndex ^= 1;
+  } else {
+    // Whether the buffers were swapped is unknown: so is what each holds.
+    forgetDrawnAreas();
+  }
   state.lockedPixels = nullptr;
 }

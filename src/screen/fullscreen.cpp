@@ -44,6 +44,7 @@ void initFullScreen() {
   for (int pass = 0; pass < 2; ++pass) {
     lockBackBuffer();
     clearLockedBuffer();
+    displayState.drawnArea[displayState.backBufferIndex] = DrawnArea{true, 0, 0, 0, 0};
     presentFrame();
   }
 }
