@@ -76,13 +76,20 @@ class ScreenTest {
       screen.show(width, height, pixels, offset, scansize);
 
       assertEquals(flips + 1, Simulated.flipCount());
-      int[] expected = new int[width * height];
+      // The whole screen: the frame centred, black around it.
+      int[] expected = new int[640 * 480];
+      int left = (640 - width) / 2;
+      int top = (480 - height) / 2;
+      int depth = Simulated.depth();
       for (int y = 0; y < height; y++) {
-        System.arraycopy(pixels, offset + y * scansize, expected, y * width, width);
+        for (int x = 0; x < width; x++) {
+          expected[(top + y) * 640 + left + x] =
+              Simulated.stored(pixels[offset + y * scansize + x], depth);
+        }
       }
       assertArrayEquals(
-          Simulated.storedFrame(expected),
-          Simulated.frameOnScreen(width, height),
+          expected,
+          Simulated.readScreen(),
           width + "x" + height + " at " + offset + " by " + scansize);
       assertTrue(Simulated.guardsIntact());
     }
@@ -120,6 +127,51 @@ class ScreenTest {
 
   @Test
   @Order(7)
+  void threadsShowingAtOnceAreServedOneAfterTheOther() throws Exception {
+    int frames = 200;
+    final int[][] last = {new int[64 * 48], new int[64 * 48]};
+    Thread[] threads = new Thread[2];
+    final Throwable[] failures = new Throwable[2];
+    int flips = Simulated.flipCount();
+    for (int t = 0; t < 2; t++) {
+      final int[] pixels = last[t];
+      java.util.Arrays.fill(pixels, t == 0 ? 0xFF0000FF : 0xFFFF0000);
+      final int index = t;
+      threads[t] =
+          new Thread(
+              () -> {
+                try {
+                  for (int f = 0; f < frames; f++) {
+                    screen.show(64, 48, pixels);
+                  }
+                } catch (Throwable e) {
+                  failures[index] = e;
+                }
+              });
+    }
+    for (Thread thread : threads) {
+      thread.start();
+    }
+    for (Thread thread : threads) {
+      thread.join();
+    }
+    for (Throwable failure : failures) {
+      if (failure != null) {
+        throw new AssertionError(failure);
+      }
+    }
+    assertEquals(flips + 2 * frames, Simulated.flipCount());
+    int[] shown = Simulated.frameOnScreen(64, 48);
+    int[] first = Simulated.storedFrame(last[0]);
+    int[] second = Simulated.storedFrame(last[1]);
+    assertTrue(
+        java.util.Arrays.equals(first, shown) || java.util.Arrays.equals(second, shown),
+        "the screen shows one thread's frame whole");
+    assertTrue(Simulated.guardsIntact());
+  }
+
+  @Test
+  @Order(8)
   void aSecondTakeOverThrowsIllegalState() {
     long another = Simulated.addWindow("Another Window");
     IllegalStateException e =
