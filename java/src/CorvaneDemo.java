@@ -20,8 +20,16 @@ public final class CorvaneDemo {
     int frames = args.length > 0 ? Integer.parseInt(args[0]) : 300;
     Frame window = openWindow(TITLE);
 
-    Screen screen = Screen.takeOver(TITLE, 640, 480);
+    run(Screen.takeOver(TITLE, 640, 480), frames);
 
+    if (window != null) {
+      window.dispose();
+      System.exit(0);
+    }
+  }
+
+  /** Shows {@code frames} frames and prints the frames per second. */
+  static void run(Screen screen, int frames) {
     int[] pixels = new int[WIDTH * HEIGHT];
     long start = System.nanoTime();
     for (int f = 0; f < frames; f++) {
@@ -32,11 +40,6 @@ public final class CorvaneDemo {
     System.out.printf(
         "CorvaneDemo: %d frames of %dx%d in %.3f s: %.1f frames per second%n",
         frames, WIDTH, HEIGHT, seconds, frames / Math.max(seconds, 1e-9));
-
-    if (window != null) {
-      window.dispose();
-      System.exit(0);
-    }
   }
 
   /** On Windows, opens a 640x480 AWT frame titled {@code title}; elsewhere returns null. */

@@ -20,7 +20,16 @@ public final class CorvaneImageDemo {
     int frames = args.length > 0 ? Integer.parseInt(args[0]) : 300;
     Frame window = CorvaneDemo.openWindow(CorvaneDemo.TITLE);
 
-    Screen screen = Screen.takeOver(CorvaneDemo.TITLE, WIDTH, HEIGHT);
+    run(Screen.takeOver(CorvaneDemo.TITLE, WIDTH, HEIGHT), frames);
+
+    if (window != null) {
+      window.dispose();
+      System.exit(0);
+    }
+  }
+
+  /** Shows {@code frames} frames through a MemoryImageSource and prints the frames per second. */
+  static void run(Screen screen, int frames) {
     int[] pixels = new int[WIDTH * HEIGHT];
     MemoryImageSource source = new MemoryImageSource(WIDTH, HEIGHT, pixels, 0, WIDTH);
     source.setAnimated(true);
@@ -35,11 +44,6 @@ public final class CorvaneImageDemo {
     System.out.printf(
         "CorvaneImageDemo: %d frames of %dx%d in %.3f s: %.1f frames per second%n",
         frames, WIDTH, HEIGHT, seconds, frames / Math.max(seconds, 1e-9));
-
-    if (window != null) {
-      window.dispose();
-      System.exit(0);
-    }
   }
 
   /** One frame: rings of colour spreading from a centre that circles the picture. */

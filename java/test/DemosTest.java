@@ -33,9 +33,8 @@ class DemosTest {
   }
 
   @Test
-  void runCorvaneDemo() throws Exception {
-    SimulatedDisplay.addWindow(CorvaneDemo.TITLE);
-    CorvaneDemo.main(new String[] {"3"});
+  void runCorvaneDemo() {
+    SimulatedDemo.run("CorvaneDemo", 3);
     assertEquals(640, SimulatedDisplay.width());
     int[] last = new int[CorvaneDemo.WIDTH * CorvaneDemo.HEIGHT];
     CorvaneDemo.render(last, CorvaneDemo.WIDTH, CorvaneDemo.HEIGHT, 2);
@@ -43,9 +42,8 @@ class DemosTest {
   }
 
   @Test
-  void runCorvaneImageDemo() throws Exception {
-    SimulatedDisplay.addWindow(CorvaneDemo.TITLE);
-    CorvaneImageDemo.main(new String[] {"3"});
+  void runCorvaneImageDemo() {
+    SimulatedDemo.run("CorvaneImageDemo", 3);
     assertEquals(320, SimulatedDisplay.width());
     assertEquals(
         2 + 1 + 3, SimulatedDisplay.flipCount(), "two clearings, the frame at addConsumer, 3 more");
