@@ -1,6 +1,7 @@
 package org.corvane;
 
 import java.awt.image.ColorModel;
+import java.awt.image.DirectColorModel;
 import java.awt.image.ImageConsumer;
 import java.util.Arrays;
 import java.util.Hashtable;
@@ -139,7 +140,7 @@ public final class ScreenConsumer implements ImageConsumer {
   public synchronized void setPixels(
       int x, int y, int w, int h, ColorModel model, int[] pixels, int off, int scansize) {
     requireDimensions();
-    boolean rgb = model == RGB_DEFAULT || RGB_DEFAULT.equals(model);
+    boolean rgb = isDefaultRgb(model);
     if (rgb && x == 0 && y == 0 && w == width && h == height) {
       if (h > 0 && !rowsInside(w, h, off, scansize, pixels.length)) {
         throw new ArrayIndexOutOfBoundsException(
@@ -194,6 +195,23 @@ public final class ScreenConsumer implements ImageConsumer {
       frame = ownBuffer();
     }
     screen.show(width, height, frame, frameOffset, frameScansize);
+  }
+
+  /** True for a model whose pixels are ARGB values already: the default or one just like it. */
+  private static boolean isDefaultRgb(ColorModel model) {
+    if (model == RGB_DEFAULT) {
+      return true;
+    }
+    if (!(model instanceof DirectColorModel)) {
+      return false;
+    }
+    DirectColorModel direct = (DirectColorModel) model;
+    return direct.getRedMask() == 0x00FF0000
+        && direct.getGreenMask() == 0x0000FF00
+        && direct.getBlueMask() == 0x000000FF
+        && direct.getAlphaMask() == 0xFF000000
+        && !direct.isAlphaPremultiplied()
+        && direct.getColorSpace().isCS_sRGB();
   }
 
   private void requireDimensions() {

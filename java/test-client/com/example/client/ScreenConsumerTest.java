@@ -4,7 +4,9 @@ import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 
+import java.awt.color.ColorSpace;
 import java.awt.image.ColorModel;
+import java.awt.image.DataBuffer;
 import java.awt.image.DirectColorModel;
 import java.awt.image.FilteredImageSource;
 import java.awt.image.ImageConsumer;
@@ -116,22 +118,28 @@ class ScreenConsumerTest {
 
   @Test
   void aWholeFrameInTheDefaultModelIsReadFromTheProducersArrayWhenFinished() {
-    int[] pixels = randomPixels(W * H + 9);
-    ScreenConsumer consumer = new ScreenConsumer(screen);
-    consumer.setDimensions(W, H);
-    consumer.setPixels(0, 0, W, H, ColorModel.getRGBdefault(), pixels, 9, W);
-    // Not copied: what the array holds when the frame is finished is what is shown.
-    int[] later = randomPixels(W * H);
-    System.arraycopy(later, 0, pixels, 9, W * H);
-    consumer.imageComplete(ImageConsumer.SINGLEFRAMEDONE);
-    assertOnScreen(later, W, H, "the array as it is at imageComplete");
+    ColorModel[] defaultModels = {
+      ColorModel.getRGBdefault(), new DirectColorModel(32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+    };
+    for (ColorModel model : defaultModels) {
+      int[] pixels = randomPixels(W * H + 9);
+      ScreenConsumer consumer = new ScreenConsumer(screen);
+      consumer.setDimensions(W, H);
+      consumer.setPixels(0, 0, W, H, model, pixels, 9, W);
+      // Not copied: what the array holds when the frame is finished is what is shown.
+      int[] later = randomPixels(W * H);
+      System.arraycopy(later, 0, pixels, 9, W * H);
+      consumer.imageComplete(ImageConsumer.SINGLEFRAMEDONE);
+      assertOnScreen(later, W, H, "the array as it is at imageComplete, " + model);
 
-    // A part from elsewhere then gathers the frame in the consumer's own buffer, from the array.
-    int[] part = randomPixels(W);
-    consumer.setPixels(0, 7, W, 1, ColorModel.getRGBdefault(), part, 0, W);
-    consumer.imageComplete(ImageConsumer.STATICIMAGEDONE);
-    System.arraycopy(part, 0, later, 7 * W, W);
-    assertOnScreen(later, W, H, "the array's frame with one row replaced");
+      // A part from elsewhere then gathers the frame in the consumer's own buffer, from the
+      // array.
+      int[] part = randomPixels(W);
+      consumer.setPixels(0, 7, W, 1, model, part, 0, W);
+      consumer.imageComplete(ImageConsumer.STATICIMAGEDONE);
+      System.arraycopy(part, 0, later, 7 * W, W);
+      assertOnScreen(later, W, H, "the array's frame with one row replaced, " + model);
+    }
   }
 
   @Test
@@ -152,6 +160,16 @@ class ScreenConsumerTest {
       new DirectColorModel(16, 0xF800, 0x07E0, 0x001F),
       new DirectColorModel(32, 0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000),
       new DirectColorModel(24, 0xFF0000, 0x00FF00, 0x0000FF),
+      // The default's masks, but premultiplied: getRGB divides by alpha.
+      new DirectColorModel(
+          ColorSpace.getInstance(ColorSpace.CS_sRGB),
+          32,
+          0xFF0000,
+          0xFF00,
+          0xFF,
+          0xFF000000,
+          true,
+          DataBuffer.TYPE_INT),
     };
 
     int flips = Simulated.flipCount();
