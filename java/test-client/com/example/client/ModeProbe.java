@@ -11,7 +11,9 @@ public final class ModeProbe {
 
   public static void main(String[] args) {
     Simulated.addWindow("Mode Probe");
-    Screen screen = Screen.takeOver("Mode Probe", Integer.parseInt(args[0]), Integer.parseInt(args[1]));
+    int width = Integer.parseInt(args[0]);
+    int height = Integer.parseInt(args[1]);
+    Screen screen = Screen.takeOver("Mode Probe", width, height);
     System.out.println(
         "screen "
             + screen.width()

@@ -29,7 +29,8 @@ class ScreenModesTest {
       {801, 600, 1024, 768},
       {-5, 700, 1024, 768},
     };
-    String java = System.getProperty("java.home") + File.separator + "bin" + File.separator + "java";
+    String java =
+        System.getProperty("java.home") + File.separator + "bin" + File.separator + "java";
     for (int[] c : cases) {
       Process p =
           new ProcessBuilder(
