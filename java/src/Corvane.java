@@ -172,7 +172,7 @@ public final class Corvane {
               + System.getProperty("os.name")
               + " on "
               + System.getProperty("os.arch")
-              + "; supported: windows-x86, windows-x64, linux-x64 (simulated display)");
+              + "; supported: windows-x86, windows-x64, linux-x64 (X11)");
     }
     return name;
   }

@@ -13,6 +13,12 @@ import org.junit.jupiter.api.Test;
 class CorvaneJarTest {
   @Test
   void theNativeIsExtractedFromTheJarAndAnswers() {
+    // Both exports answer: a frame before set-up, and a window no desktop has.
+    IllegalStateException early =
+        assertThrows(
+            IllegalStateException.class,
+            () -> Corvane.pixelsToScreen(0, 0, 1, 1, new int[1], 0, 1));
+    assertTrue(early.getMessage().contains("initScreen"), early.getMessage());
     IllegalStateException e =
         assertThrows(
             IllegalStateException.class,
