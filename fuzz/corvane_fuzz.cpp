@@ -86,28 +86,59 @@ const char* expectedException(bool setUp, bool nullArray, std::int32_t width, st
   return "";
 }
 
-void checkScreen(const std::vector<jint>& pixels, std::int32_t width, std::int32_t height,
-                 std::int32_t offset, std::int32_t scansize, bool onFront) {
+// What each buffer of the flip chain must hold, as display values (what
+// sim::pixel reads), or unknown (after a restore or a failed pin).
+struct Model {
+  std::vector<std::uint32_t> front, back;
+  bool frontKnown = false, backKnown = false;
+};
+
+// Checks a buffer against the model: only the frame's pixels inside its
+// centred rectangle, black everywhere else.
+__attribute__((no_sanitize("coverage"))) void checkBuffer(const std::uint8_t* buffer,
+                                                          const std::vector<std::uint32_t>& model,
+                                                          const char* which) {
   const sim::Screen s = sim::screen();
-  const std::int64_t left = (s.width - std::uint32_t(width)) / 2;
-  const std::int64_t top = (s.height - std::uint32_t(height)) / 2;
-  for (std::int64_t y = 0; y < s.height; ++y) {
-    for (std::int64_t x = 0; x < s.width; ++x) {
-      std::uint32_t expected = 0;
-      if (x >= left && x < left + width && y >= top && y < top + height) {
-        const std::int64_t index = offset + (y - top) * scansize + (x - left);
-        expected = onScreen(static_cast<std::uint32_t>(pixels[std::size_t(index)]), s.depth);
-      }
-      const std::uint32_t got = sim::pixel(int(x), int(y), !onFront);
+  const std::uint32_t bytes = s.depth / 8;
+  for (std::uint32_t y = 0; y < s.height; ++y) {
+    const std::uint8_t* p = buffer + std::ptrdiff_t(y) * s.pitch;
+    for (std::uint32_t x = 0; x < s.width; ++x, p += bytes) {
+      std::uint32_t got = p[0] | p[1] << 8;
+      if (bytes >= 3) got |= std::uint32_t{p[2]} << 16;
+      if (bytes == 4) got |= std::uint32_t{p[3]} << 24;
+      const std::uint32_t expected = model[std::size_t(y) * s.width + x];
       if (got != expected) {
         char text[160];
-        std::snprintf(text, sizeof text, "pixel %lld,%lld of a %dx%d frame: 0x%X, expected 0x%X",
-                      static_cast<long long>(x), static_cast<long long>(y), width, height, got,
-                      expected);
+        std::snprintf(text, sizeof text, "%s buffer at %u,%u holds 0x%X, expected 0x%X", which,
+                      static_cast<unsigned>(x), static_cast<unsigned>(y), got, expected);
         fail(text);
       }
     }
   }
+}
+
+void checkBuffers(const Model& model) {
+  const sim::Screen s = sim::screen();
+  if (model.frontKnown) checkBuffer(s.front, model.front, "front");
+  if (model.backKnown) checkBuffer(s.back, model.back, "back");
+}
+
+// The screen after drawing this frame: converted and centred on black.
+__attribute__((no_sanitize("coverage"))) std::vector<std::uint32_t> frameImage(
+    const std::vector<jint>& pixels, std::int32_t width, std::int32_t height, std::int32_t offset,
+    std::int32_t scansize) {
+  const sim::Screen s = sim::screen();
+  std::vector<std::uint32_t> image(std::size_t(s.width) * s.height, 0);
+  const std::uint32_t left = (s.width - std::uint32_t(width)) / 2;
+  const std::uint32_t top = (s.height - std::uint32_t(height)) / 2;
+  for (std::int64_t row = 0; row < height; ++row) {
+    for (std::int64_t x = 0; x < width; ++x) {
+      const std::int64_t index = offset + row * scansize + x;
+      image[(top + std::size_t(row)) * s.width + left + std::size_t(x)] =
+          onScreen(static_cast<std::uint32_t>(pixels[std::size_t(index)]), s.depth);
+    }
+  }
+  return image;
 }
 
 }  // namespace
@@ -131,6 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sim::addWindow("Game");
 
   bool setUp = false;
+  bool lossPending = false;  // the chain was lost; the next lock restores it
+  Model model;
   int calls = 0;
   while (!in.empty() && calls++ < 12) {
     const std::uint8_t action = in.byte();
@@ -141,14 +174,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::uint8_t which = in.byte() % 3;
       const jstring title = which == 0 ? nullptr : jni.string(which == 1 ? "Nobody" : "Game");
       Java_Corvane_initScreen(jni.env(), nullptr, width, height, title);
-      const char* expected = title == nullptr ? "java/lang/NullPointerException"
+      const char* expected = title == nullptr      ? "java/lang/NullPointerException"
                              : setUp || which == 1 ? "java/lang/IllegalStateException"
                                                    : "";
       expectPending(jni, expected, "initScreen");
-      setUp = setUp || *expected == '\0';
+      if (!setUp && *expected == '\0') {
+        setUp = true;
+        const sim::Screen s = sim::screen();
+        model.front.assign(std::size_t(s.width) * s.height, 0);
+        model.back = model.front;
+        model.frontKnown = model.backKnown = true;
+      }
+      checkBuffers(model);
       continue;
     }
-    // pixelsToScreen, with the display perhaps lost or failing to flip.
+    // pixelsToScreen, with the display perhaps lost, a pin or a flip failing.
     const std::int32_t width = in.dimension();
     const std::int32_t height = in.dimension();
     const std::uint8_t layout = in.byte();
@@ -156,33 +196,64 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t scansize = layout & 0x40 ? in.i32() : width + (in.byte() % 4);
     const std::uint8_t faults = in.byte();
     const bool nullArray = (faults & 0x7) == 0x7;
-    std::size_t length = std::size_t(in.u16()) * 16 + in.byte();
+    const bool pinFails = (faults & 0x7) == 0x6;
+    std::size_t length = std::size_t(in.u16()) * 4 + in.byte();
     if (layout & 0x20 && width > 0 && height > 0 && scansize > 0 && offset >= 0) {
-      // Exactly as long as the frame needs (often large).
+      // Exactly as long as the frame needs.
       length = std::size_t(offset) + std::size_t(height - 1) * std::size_t(scansize) +
                std::size_t(width);
-      if (length > (std::size_t{1} << 22)) length = std::size_t{1} << 22;
+      if (length > (std::size_t{1} << 20)) length = std::size_t{1} << 20;
     }
     const std::uint32_t seed = static_cast<std::uint32_t>(in.i32());
     std::vector<jint> pixels(length);
     for (std::size_t i = 0; i < length; ++i) {
       pixels[i] = static_cast<jint>(seed * 2654435761u + std::uint32_t(i) * 40503u);
     }
-    if (setUp && faults & 0x10) sim::loseSurfaces(faults >> 6, DDERR_WRONGMODE);
+    const bool lost = setUp && (faults & 0x10) != 0;
+    if (lost) sim::loseSurfaces(faults >> 6, DDERR_WRONGMODE);
+    lossPending = lossPending || lost;
     const bool flipFails = setUp && (faults & 0x20) != 0;
     sim::failCall("Flip", flipFails ? DDERR_GENERIC : DD_OK);
+    jni.failArrayElements = pinFails;
 
     const char* expected = expectedException(setUp, nullArray, width, height, offset, scansize,
                                              static_cast<std::int64_t>(length));
+    if (pinFails && *expected == '\0') expected = "java/lang/OutOfMemoryError";
     Java_Corvane_pixelsToScreen(jni.env(), nullptr, 0, 0, width, height,
                                 nullArray ? nullptr : jni.array(pixels), offset, scansize);
+    if (std::getenv("CORVANE_FUZZ_TRACE") != nullptr) {
+      std::fprintf(stderr,
+                   "pixelsToScreen(%d, %d, length %zu, offset %d, scansize %d): lost %d, pin "
+                   "fails %d, flip fails %d, expected \"%s\", got \"%s\"\n",
+                   width, height, length, offset, scansize, lost, pinFails, flipFails, expected,
+                   jni.pendingClass().c_str());
+    }
     expectPending(jni, expected, "pixelsToScreen");
+    jni.failArrayElements = false;
     if (jni.outstandingPins() != 0) fail("a pinned array was not released");
     if (displayState.lockedPixels != nullptr || sim::backBufferLocked()) fail("left locked");
     if (!sim::guardsIntact()) fail("wrote outside the buffers");
-    if (*expected == '\0' && height > 0) {
-      checkScreen(pixels, width, height, offset, scansize, !flipFails);
+
+    const bool locked = *expected == '\0' || std::string(expected) == "java/lang/OutOfMemoryError";
+    if (locked && lossPending) {
+      // Restored memory holds garbage.
+      model.frontKnown = model.backKnown = false;
+      lossPending = false;
     }
+    if (std::string(expected) == "java/lang/OutOfMemoryError") {
+      // Locked, perhaps cleared around the frame, but not drawn nor shown.
+      model.backKnown = false;
+    } else if (*expected == '\0') {
+      if (height > 0) {
+        model.back = frameImage(pixels, width, height, offset, scansize);
+        model.backKnown = true;
+      }
+      if (!flipFails) {
+        std::swap(model.front, model.back);
+        std::swap(model.frontKnown, model.backKnown);
+      }
+    }
+    checkBuffers(model);
   }
   return 0;
 }

@@ -12,18 +12,6 @@ DisplayState displayState;
 
 namespace {
 
-// Serialises the two entry points: a second caller, on any thread, waits
-// until the first has returned. Statically initialised: no code at load.
-SRWLOCK entryLock = SRWLOCK_INIT;
-
-class EntryGuard {
- public:
-  EntryGuard() { AcquireSRWLockExclusive(&entryLock); }
-  ~EntryGuard() { ReleaseSRWLockExclusive(&entryLock); }
-  EntryGuard(const EntryGuard&) = delete;
-  EntryGuard& operator=(const EntryGuard&) = delete;
-};
-
 constexpr jsize titleCapacity = sizeof(DisplayState::targetTitle) - 1;
 
 void throwJava(JNIEnv* env, const char* className, const char* message) {
@@ -32,6 +20,44 @@ void throwJava(JNIEnv* env, const char* className, const char* message) {
     env->ThrowNew(type, message);
   }
 }
+
+// Serialises the two entry points: a second caller, on any thread, waits
+// until the first has returned. Statically initialised: no code at load.
+SRWLOCK entryLock = SRWLOCK_INIT;
+// Whether this thread is inside an entry point already: a call from there
+// (a window procedure run by a message that set-up sends) would wait on
+// itself for ever, so it is refused instead.
+thread_local bool insideEntry = false;
+
+class EntryGuard {
+ public:
+  EntryGuard() : reentered_(insideEntry) {
+    if (!reentered_) {
+      AcquireSRWLockExclusive(&entryLock);
+      insideEntry = true;
+    }
+  }
+  ~EntryGuard() {
+    if (!reentered_) {
+      insideEntry = false;
+      ReleaseSRWLockExclusive(&entryLock);
+    }
+  }
+  EntryGuard(const EntryGuard&) = delete;
+  EntryGuard& operator=(const EntryGuard&) = delete;
+
+  // Throws IllegalStateException when the call came from inside another.
+  bool refused(JNIEnv* env) const {
+    if (reentered_) {
+      throwJava(env, "java/lang/IllegalStateException",
+                "called from inside another call of the library on the same thread");
+    }
+    return reentered_;
+  }
+
+ private:
+  bool reentered_;
+};
 
 // The message text of an exception must be modified UTF-8: keep printable
 // ASCII and spell every other byte of the title as \xNN.
@@ -65,6 +91,9 @@ bool rowsInsideArray(jint width, jint height, jint offset, jint scansize, jsize 
 JNIEXPORT void JNICALL Java_Corvane_initScreen(JNIEnv* env, jclass, jint width, jint height,
                                                jstring title) {
   const EntryGuard serialised;
+  if (serialised.refused(env)) {
+    return;
+  }
   DisplayState& state = displayState;
   if (title == nullptr) {
     throwJava(env, "java/lang/NullPointerException", "title is null");
@@ -106,6 +135,9 @@ JNIEXPORT void JNICALL Java_Corvane_pixelsToScreen(JNIEnv* env, jclass, jint, ji
                                                    jint height, jintArray pixels, jint offset,
                                                    jint scansize) {
   const EntryGuard serialised;
+  if (serialised.refused(env)) {
+    return;
+  }
   DisplayState& state = displayState;
   if (state.backBuffer == nullptr) {
     throwJava(env, "java/lang/IllegalStateException",

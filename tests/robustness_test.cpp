@@ -77,10 +77,42 @@ TEST_F(Robustness, TwoThreadsPresentingAtOnceBothDrawEveryFrame) {
   EXPECT_TRUE(sim::guardsIntact());
 }
 
+// A window procedure that presents a frame whenever its title changes, on
+// the thread that changes it.
+FakeJni* drawingJni = nullptr;
+std::string drawingOutcome;
+LRESULT CALLBACK drawsOnSetText(HWND, UINT message, WPARAM, LPARAM) {
+  if (message == WM_SETTEXT) {
+    const jintArray frame = drawingJni->array({1});
+    Java_Corvane_pixelsToScreen(drawingJni->env(), nullptr, 0, 0, 1, 1, frame, 0, 1);
+    drawingOutcome = drawingJni->pendingClass();
+    drawingJni->clearPending();
+  }
+  return 0;
+}
+
+TEST_F(Robustness, ACallFromInsideSetUpOnTheSameThreadIsRefusedNotWaitedFor) {
+  const HWND window = sim::addWindow("Game", drawsOnSetText);
+  sim::deliverSetText(true);
+  FakeJni inner;
+  drawingJni = &inner;
+  initScreen(320, 200, "Game");
+  drawingJni = nullptr;
+
+  EXPECT_EQ(drawingOutcome, "java/lang/IllegalStateException");
+  EXPECT_EQ(jni.pendingClass(), "");
+  EXPECT_EQ(sim::windowTitle(window), "Found Window!");
+  // The thread is not left marked as inside: the next call draws.
+  pixelsToScreen(1, 1, jni.array({0x123456}), 0, 1);
+  EXPECT_EQ(jni.pendingClass(), "");
+  EXPECT_EQ(sim::pixel(159, 99), 0x123456u);
+}
+
 // --- a lost display ------------------------------------------------------------
 
 TEST_F(Robustness, RestoreAnswersMeaningTheDisplayIsHeldElsewhereAreWaitedOut) {
-  for (const HRESULT answer : {DDERR_WRONGMODE, DDERR_SURFACELOST}) {
+  for (const HRESULT answer :
+       {DDERR_WRONGMODE, DDERR_SURFACELOST, DDERR_NOEXCLUSIVEMODE, DDERR_EXCLUSIVEMODEALREADYSET}) {
     SetUp();
     setUpScreen(320, 200);
     sim::loseSurfaces(3, answer);
@@ -216,6 +248,22 @@ TEST_F(Robustness, MarginsAreBlackInBothBuffersAfterARestoreAndAFailedFlip) {
   pixelsToScreen(2, 2, smallPixels, 0, 2);
   EXPECT_TRUE(showsOnly(small, 32, false));
   EXPECT_TRUE(showsOnly(small, 32, true));
+}
+
+TEST_F(Robustness, MarginsAreBlackInBothBuffersAfterAFlipThatSwappedButFailed) {
+  setUpScreen(320, 200);
+  const jintArray fullPixels = jni.array(std::vector<jint>(320 * 200, -1));
+  const jintArray smallPixels = jni.array(std::vector<jint>(4, -1));
+  pixelsToScreen(320, 200, fullPixels, 0, 320);
+  pixelsToScreen(320, 200, fullPixels, 0, 320);
+  // The buffers are swapped, but the flip reports a failure.
+  sim::failFlipAfterSwap(DDERR_SURFACELOST);
+  pixelsToScreen(2, 2, smallPixels, 0, 2);
+  sim::failFlipAfterSwap(DD_OK);
+  pixelsToScreen(2, 2, smallPixels, 0, 2);
+  pixelsToScreen(2, 2, smallPixels, 0, 2);
+  EXPECT_TRUE(showsOnly(Frame{2, 2, 0xFFFFFFFF}, 32, false));
+  EXPECT_TRUE(showsOnly(Frame{2, 2, 0xFFFFFFFF}, 32, true));
 }
 
 TEST_F(Robustness, HeightZeroOrLessLeavesTheBackBufferAsItWas) {

@@ -55,6 +55,7 @@ using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 using WNDENUMPROC = BOOL(CALLBACK*)(HWND, LPARAM);
 
 // Window manager and graphics interface.
+constexpr UINT WM_SETTEXT = 0x000C;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr int GWL_STYLE = -16;
 constexpr int GWLP_WNDPROC = -4;
@@ -104,6 +105,7 @@ constexpr HRESULT DDERR_GENERIC = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT DDERR_NOEXCLUSIVEMODE = static_cast<HRESULT>(0x887600E1u);
 constexpr HRESULT DDERR_IMPLICITLYCREATED = static_cast<HRESULT>(0x8876024Cu);
 constexpr HRESULT DDERR_WRONGMODE = static_cast<HRESULT>(0x8876024Bu);
+constexpr HRESULT DDERR_EXCLUSIVEMODEALREADYSET = static_cast<HRESULT>(0x88760245u);
 constexpr HRESULT DDERR_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 
 constexpr DWORD DDSCL_FULLSCREEN = 0x1;

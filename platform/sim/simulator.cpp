@@ -73,6 +73,8 @@ struct World {
   int cursorShowCount = 0;
   HWND focus = nullptr;
   bool sendDuringSubclass = false;
+  bool deliverSetText = false;
+  HRESULT flipAfterSwap = DD_OK;
   UINT subclassMessage = 0;
 
   std::vector<DWORD> acceptedDepths{32, 24, 16};
@@ -242,7 +244,7 @@ class SimSurface final : public IDirectDrawSurface {
     if (w.locked) return DDERR_SURFACEBUSY;
     w.frontIndex = 1 - w.frontIndex;
     ++w.flips;
-    return DD_OK;
+    return w.flipAfterSwap;
   }
 
   void attach(SimSurface* back) { back_ = back; }
@@ -342,6 +344,9 @@ BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
   HWND__& w = windowOf(window, "SetWindowTextA");
   logf("SetWindowTextA(%s, %s)", windowName(window).c_str(), quoted(text).c_str());
   w.title = text == nullptr ? "" : text;
+  if (world().deliverSetText && w.procedure != nullptr) {
+    w.procedure(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  }
   return TRUE;
 }
 
@@ -528,6 +533,8 @@ void loseSurfaces(int failingRestores, HRESULT answer) {
   world().failingRestores = failingRestores;
   world().restoreAnswer = answer;
 }
+void deliverSetText(bool on) { world().deliverSetText = on; }
+void failFlipAfterSwap(HRESULT result) { world().flipAfterSwap = result; }
 void sleepForReal(bool on) { world().sleepForReal = on; }
 void delayCall(const std::string& name, int milliseconds) { world().delays[name] = milliseconds; }
 

@@ -34,6 +34,10 @@ LRESULT sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // While a window procedure is being replaced, deliver `message` to the new
 // procedure from inside the replacing call, before it returns.
 void sendDuringSubclass(UINT message);
+// Whether SetWindowTextA delivers WM_SETTEXT to the window's procedure on
+// the calling thread, as Windows does for a window of that thread (off
+// after reset).
+void deliverSetText(bool on);
 int cursorShowCount();
 HWND focusWindow();
 HGDIOBJ stockObject(int object);
@@ -47,6 +51,10 @@ void acceptDepths(const std::vector<DWORD>& depths);
 // `result` ("DirectDrawCreate", "SetCooperativeLevel", "SetDisplayMode",
 // "CreateSurface", "GetAttachedSurface", "Lock", "Restore", "Unlock", "Flip").
 void failCall(const std::string& name, HRESULT result);
+// Every later Flip swaps the buffers and still reports `result`, as a flip
+// that loses the surface on its way may (failCall("Flip", ...) fails
+// before swapping).
+void failFlipAfterSwap(HRESULT result);
 // Loses the flip chain, as a mode change by another program would: locks
 // report DDERR_SURFACELOST until the chain is restored. Only the primary
 // surface can be restored (the back buffer was created implicitly), and

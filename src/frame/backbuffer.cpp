@@ -8,10 +8,12 @@ namespace {
 // program holds the display), so that waiting costs next to no processor time.
 constexpr DWORD lostSurfacePauseMs = 10;
 
-// Restore answers that mean the display is still held by someone else:
+// Restore answers that mean the display is still held by someone else (a
+// mode of another program's, its exclusive mode, our window inactive):
 // wait and try again. Any other failure will not go away by waiting.
 bool displayHeldElsewhere(HRESULT restoreResult) {
-  return restoreResult == DDERR_WRONGMODE || restoreResult == DDERR_SURFACELOST;
+  return restoreResult == DDERR_WRONGMODE || restoreResult == DDERR_SURFACELOST ||
+         restoreResult == DDERR_NOEXCLUSIVEMODE || restoreResult == DDERR_EXCLUSIVEMODEALREADYSET;
 }
 
 void forgetDrawnAreas() {
