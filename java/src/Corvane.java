@@ -1,3 +1,4 @@
+import java.io.ByteArrayOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
 import java.nio.file.Files;
@@ -35,6 +36,9 @@ public final class Corvane {
    * Takes over the top-level window titled {@code title} and enters full-screen mode at the
    * smallest display mode that holds {@code width} x {@code height}.
    *
+   * @param width the widest frame the program will show, in pixels
+   * @param height the tallest frame the program will show, in pixels
+   * @param title the exact title of the window to take over
    * @throws NullPointerException if {@code title} is null
    * @throws IllegalStateException if no window bears the title, or the screen is already set up
    */
@@ -44,6 +48,13 @@ public final class Corvane {
    * Shows one frame: {@code height} rows of {@code width} ARGB pixels, row r starting at {@code
    * pixels[offset + r * scansize]}, centred on the screen. {@code x} and {@code y} are not used.
    *
+   * @param x not used
+   * @param y not used
+   * @param width pixels per row
+   * @param height rows
+   * @param pixels the frame's ARGB pixels
+   * @param offset the index in {@code pixels} of the frame's top-left pixel
+   * @param scansize the distance in elements from the start of one row to the start of the next
    * @throws IllegalStateException if the screen is not set up
    * @throws NullPointerException if {@code pixels} is null
    * @throws IllegalArgumentException if the frame is larger than the display mode
@@ -81,7 +92,7 @@ public final class Corvane {
         error.addSuppressed(notOnLibraryPath);
         throw error;
       }
-      Path target = extract(in.readAllBytes(), file);
+      Path target = extract(readAll(in), file);
       try {
         System.load(target.toString());
       } catch (UnsatisfiedLinkError notLoadable) {
@@ -95,6 +106,15 @@ public final class Corvane {
       error.addSuppressed(notOnLibraryPath);
       throw error;
     }
+  }
+
+  private static byte[] readAll(InputStream in) throws IOException {
+    ByteArrayOutputStream out = new ByteArrayOutputStream(1 << 20);
+    byte[] chunk = new byte[1 << 16];
+    for (int n; (n = in.read(chunk)) != -1; ) {
+      out.write(chunk, 0, n);
+    }
+    return out.toByteArray();
   }
 
   /**
@@ -152,7 +172,7 @@ public final class Corvane {
               + System.getProperty("os.name")
               + " on "
               + System.getProperty("os.arch")
-              + "; supported: windows-x86, windows-x64, linux-x64 (simulated display)");
+              + "; supported: windows-x86, windows-x64, linux-x64 (X11)");
     }
     return name;
   }

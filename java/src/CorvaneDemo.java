@@ -1,13 +1,12 @@
 import java.awt.Frame;
-import java.io.File;
+import org.corvane.Screen;
 
 /**
- * The demo: takes over a window titled "Corvane Demo", shows an animated picture with a frame
+ * The demo: takes over an AWT frame titled "Corvane Demo", shows an animated picture with a frame
  * counter, and prints the frames per second it reached.
  *
- * <p>Usage: {@code java CorvaneDemo [frames] [png]}. On Windows the window is an AWT frame and the
- * picture goes to the real display. Elsewhere the window and the display are simulated, and the
- * final screen is saved as a PNG (default corvane-demo.png).
+ * <p>Usage: {@code java CorvaneDemo [frames] [seconds]}: after the last frame the picture stays on
+ * the screen for {@code seconds} (default 0) before the program ends.
  */
 public final class CorvaneDemo {
   static final String TITLE = "Corvane Demo";
@@ -18,41 +17,47 @@ public final class CorvaneDemo {
 
   public static void main(String[] args) throws Exception {
     int frames = args.length > 0 ? Integer.parseInt(args[0]) : 300;
-    File png = new File(args.length > 1 ? args[1] : "corvane-demo.png");
-    boolean windows = System.getProperty("os.name", "").startsWith("Windows");
+    double hold = args.length > 1 ? Double.parseDouble(args[1]) : 0;
+    Frame window = openWindow(TITLE);
 
-    Frame window = null;
-    if (windows) {
-      window = new Frame(TITLE);
-      window.setSize(640, 480);
-      window.setVisible(true);
-      // Let the window manager create the native window before it is sought.
-      java.awt.Toolkit.getDefaultToolkit().sync();
-      Thread.sleep(500);
-    } else {
-      SimulatedDisplay.addWindow(TITLE);
+    run(Screen.takeOver(TITLE, 640, 480), frames);
+
+    holdAndExit(window, hold);
+  }
+
+  /** Keeps the last frame on the screen for {@code seconds}, then ends the program. */
+  static void holdAndExit(Frame window, double seconds) throws InterruptedException {
+    if (seconds > 0) {
+      System.out.printf("showing the last frame for %.1f s%n", seconds);
+      Thread.sleep((long) (seconds * 1000));
     }
+    window.dispose();
+    System.exit(0);
+  }
 
-    Corvane.initScreen(640, 480, TITLE);
-
+  /** Shows {@code frames} frames and prints the frames per second. */
+  static void run(Screen screen, int frames) {
     int[] pixels = new int[WIDTH * HEIGHT];
     long start = System.nanoTime();
     for (int f = 0; f < frames; f++) {
       render(pixels, WIDTH, HEIGHT, f);
-      Corvane.pixelsToScreen(0, 0, WIDTH, HEIGHT, pixels, 0, WIDTH);
+      screen.show(WIDTH, HEIGHT, pixels);
     }
     double seconds = (System.nanoTime() - start) / 1e9;
     System.out.printf(
         "CorvaneDemo: %d frames of %dx%d in %.3f s: %.1f frames per second%n",
         frames, WIDTH, HEIGHT, seconds, frames / Math.max(seconds, 1e-9));
+  }
 
-    if (!windows) {
-      SimulatedDisplay.savePng(png);
-      System.out.println("CorvaneDemo: saved the final screen to " + png.getPath());
-    } else {
-      window.dispose();
-      System.exit(0);
-    }
+  /** Opens a 640x480 AWT frame titled {@code title}, for the library to take over. */
+  static Frame openWindow(String title) throws InterruptedException {
+    Frame window = new Frame(title);
+    window.setSize(640, 480);
+    window.setVisible(true);
+    // Let the window system create the native window before it is sought.
+    java.awt.Toolkit.getDefaultToolkit().sync();
+    Thread.sleep(500);
+    return window;
   }
 
   /** One frame: moving colour bands, a bouncing square and the frame number. */

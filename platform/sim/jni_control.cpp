@@ -1,6 +1,6 @@
 // JNI natives of the Java class SimulatedDisplay: the simulated desktop and
-// display seen from Java, for the demo and the JVM tests on systems without
-// DirectDraw.
+// display seen from Java, for the JVM tests and benchmarks. A null argument
+// throws NullPointerException rather than reaching the simulation.
 #include <jni.h>
 
 #include <algorithm>
@@ -15,6 +15,16 @@ namespace {
 
 LRESULT CALLBACK plainWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
+// Throws `className` with `message` into the JVM and answers true when
+// `missing`, so that a native can return at once.
+bool throwIf(bool missing, JNIEnv* env, const char* className, const char* message) {
+  if (missing) {
+    const jclass type = env->FindClass(className);
+    if (type != nullptr) env->ThrowNew(type, message);
+  }
+  return missing;
+}
+
 }  // namespace
 
 extern "C" {
@@ -24,10 +34,7 @@ JNIEXPORT void JNICALL Java_SimulatedDisplay_recordCalls(JNIEnv*, jclass, jboole
 }
 
 JNIEXPORT jlong JNICALL Java_SimulatedDisplay_addWindow(JNIEnv* env, jclass, jstring title) {
-  if (title == nullptr) {
-    env->ThrowNew(env->FindClass("java/lang/NullPointerException"), "title is null");
-    return 0;
-  }
+  if (throwIf(title == nullptr, env, "java/lang/NullPointerException", "title is null")) return 0;
   // Titles are 8-bit text: keep the low byte of each UTF-16 code unit.
   const jsize length = env->GetStringLength(title);
   const jchar* chars = env->GetStringChars(title, nullptr);
@@ -39,15 +46,18 @@ JNIEXPORT jlong JNICALL Java_SimulatedDisplay_addWindow(JNIEnv* env, jclass, jst
 }
 
 JNIEXPORT jstring JNICALL Java_SimulatedDisplay_windowTitle(JNIEnv* env, jclass, jlong window) {
+  if (throwIf(window == 0, env, "java/lang/NullPointerException", "window is 0")) return nullptr;
   const std::string title = sim::windowTitle(reinterpret_cast<HWND>(window));
   return env->NewStringUTF(title.c_str());
 }
 
-JNIEXPORT jlong JNICALL Java_SimulatedDisplay_windowStyle(JNIEnv*, jclass, jlong window) {
+JNIEXPORT jlong JNICALL Java_SimulatedDisplay_windowStyle(JNIEnv* env, jclass, jlong window) {
+  if (throwIf(window == 0, env, "java/lang/NullPointerException", "window is 0")) return 0;
   return sim::windowStyle(reinterpret_cast<HWND>(window));
 }
 
 JNIEXPORT void JNICALL Java_SimulatedDisplay_acceptDepths(JNIEnv* env, jclass, jintArray depths) {
+  if (throwIf(depths == nullptr, env, "java/lang/NullPointerException", "depths is null")) return;
   std::vector<DWORD> accepted;
   const jsize count = env->GetArrayLength(depths);
   std::vector<jint> values(static_cast<std::size_t>(count));
@@ -72,8 +82,7 @@ JNIEXPORT jint JNICALL Java_SimulatedDisplay_flipCount(JNIEnv*, jclass) { return
 
 JNIEXPORT jintArray JNICALL Java_SimulatedDisplay_readScreen(JNIEnv* env, jclass) {
   const sim::Screen s = sim::screen();
-  if (s.front == nullptr) {
-    env->ThrowNew(env->FindClass("java/lang/IllegalStateException"), "no flip chain yet");
+  if (throwIf(s.front == nullptr, env, "java/lang/IllegalStateException", "no flip chain yet")) {
     return nullptr;
   }
   std::vector<jint> values;
@@ -101,7 +110,8 @@ JNIEXPORT jlong JNICALL Java_SimulatedDisplay_medianBlitNanos(JNIEnv* env, jclas
                                                               jint height, jintArray pixels,
                                                               jint offset, jint scansize,
                                                               jint runs) {
-  if (displayState.backBuffer == nullptr || pixels == nullptr || runs <= 0 || width < 0 ||
+  if (throwIf(pixels == nullptr, env, "java/lang/NullPointerException", "pixels is null")) return 0;
+  if (displayState.backBuffer == nullptr || runs <= 0 || width < 0 ||
       std::int64_t{width} > displayState.modeWidth || height <= 0 ||
       std::int64_t{height} > displayState.modeHeight || offset < 0 || scansize < width ||
       std::int64_t{offset} + std::int64_t{height - 1} * scansize + width >

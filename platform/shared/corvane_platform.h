@@ -1,7 +1,8 @@
-// The simulated platform: the few Windows, DirectDraw and process-service
+// The non-Windows platforms: the few Windows, DirectDraw and process-service
 // declarations the library uses, with the names, types and values the
-// library expects of them. Implemented by platform/sim/simulator.cpp, which
-// keeps an in-memory desktop and display that tests drive and inspect.
+// library expects of them. Two folders implement them, and a build links
+// exactly one: platform/sim (an in-memory desktop and display that tests
+// drive and inspect) and platform/x11 (a real X display).
 #pragma once
 
 #include <pthread.h>

@@ -4,9 +4,10 @@ import java.io.IOException;
 import javax.imageio.ImageIO;
 
 /**
- * The simulated desktop and display that the library drives on systems without DirectDraw
- * (the Linux build). Lets a program add a top-level window for {@link Corvane#initScreen} to take
- * over, choose which colour depths the display accepts, and read back what is on the screen.
+ * The simulated desktop and display of the test build of the native library, for the JVM tests,
+ * the benchmarks and the simulated demo run. Lets a program add a top-level window for {@link
+ * Corvane#initScreen} to take over, choose which colour depths the display accepts, and read back
+ * what is on the screen. Not part of the product jar: its natives exist only in the test build.
  */
 public final class SimulatedDisplay {
   static {
