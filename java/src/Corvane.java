@@ -18,7 +18,8 @@ import java.util.Locale;
  * call, centred on the screen.
  *
  * <p>Both methods may be called from any thread. Calls are serialised: while one call runs, a
- * call from another thread waits until it has returned.
+ * call from another thread waits until it has returned. A call made from inside another on the
+ * same thread (a window procedure run during set-up) throws {@link IllegalStateException}.
  */
 public final class Corvane {
   static final String LIBRARY = "CorvaneNative";

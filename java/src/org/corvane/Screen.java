@@ -27,7 +27,8 @@ import java.lang.reflect.UndeclaredThrowableException;
  * 23; the alpha byte (bits 24 to 31) is not blended.
  *
  * <p>Calls from several threads are safe and serialised: a second caller waits until the first
- * returns.
+ * returns. A call made from inside another on the same thread (a window procedure run during
+ * set-up) throws {@link IllegalStateException}.
  */
 public final class Screen {
   // The natives belong to Corvane, in the unnamed package, which code in a named package cannot
