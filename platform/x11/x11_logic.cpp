@@ -125,8 +125,12 @@ Placement placePicture(std::uint32_t modeWidth, std::uint32_t modeHeight, std::u
   return {scale, (screenWidth - scale * modeWidth) / 2, (screenHeight - scale * modeHeight) / 2};
 }
 
-void widenRow32(const std::uint32_t* source, std::uint32_t* target, std::uint32_t width,
-                std::uint32_t scale) {
+namespace {
+
+// Each of `width` pixels written `scale` times over; scale 2 as a plain
+// loop the compiler vectorises.
+template <typename Pixel>
+void widenRow(const Pixel* source, Pixel* target, std::uint32_t width, std::uint32_t scale) {
   if (scale == 2) {
     for (std::uint32_t x = 0; x < width; ++x) {
       target[2 * x] = source[x];
@@ -141,20 +145,16 @@ void widenRow32(const std::uint32_t* source, std::uint32_t* target, std::uint32_
   }
 }
 
+}  // namespace
+
+void widenRow32(const std::uint32_t* source, std::uint32_t* target, std::uint32_t width,
+                std::uint32_t scale) {
+  widenRow(source, target, width, scale);
+}
+
 void widenRow16(const std::uint16_t* source, std::uint16_t* target, std::uint32_t width,
                 std::uint32_t scale) {
-  if (scale == 2) {
-    for (std::uint32_t x = 0; x < width; ++x) {
-      target[2 * x] = source[x];
-      target[2 * x + 1] = source[x];
-    }
-    return;
-  }
-  for (std::uint32_t x = 0; x < width; ++x) {
-    for (std::uint32_t k = 0; k < scale; ++k) {
-      *target++ = source[x];
-    }
-  }
+  widenRow(source, target, width, scale);
 }
 
 namespace {
