@@ -410,11 +410,22 @@ bool createPicture(Picture& picture, std::uint32_t width, std::uint32_t height, 
 
 void handleEvent(const XEvent& event);
 
-// Waits until the server has read every put of the picture.
+// Waits until the server has read every put of the picture. The server
+// sends a put's ShmCompletion while it runs the put, so once a round trip
+// has brought nothing a completion will never come: the put failed (its
+// window is gone, say) and its error has already been handled.
 void waitUntilRead(Picture& picture) {
+  Display* display = session.display;
   while (picture.inFlight > 0) {
+    if (XPending(display) == 0) {
+      XSync(display, False);
+      if (XPending(display) == 0) {
+        picture.inFlight = 0;
+        break;
+      }
+    }
     XEvent event;
-    XNextEvent(session.display, &event);
+    XNextEvent(display, &event);
     handleEvent(event);
   }
 }

@@ -9,6 +9,9 @@
 #include <X11/Xutil.h>
 // clang-format on
 
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -74,6 +77,17 @@ std::string property(Window window, const char* name) {
   return value;
 }
 
+// The window set-up took over, for the tests after it.
+Window takenOver = 0;
+
+// Ends the process with a message if a call has not returned in time: a
+// hang inside the library must fail the test, not stall the run.
+void onAlarm(int) {
+  const char message[] = "the library did not return within 20 s\n";
+  (void)!write(2, message, sizeof message - 1);
+  _exit(3);
+}
+
 std::vector<HWND> enumerated;
 BOOL CALLBACK collect(HWND window, LPARAM) {
   enumerated.push_back(window);
@@ -134,6 +148,7 @@ TEST(X11Host, SetUpTakesOverTheWindowAndFramesReachTheScreen) {
   ASSERT_EQ(DefaultDepth(d, screen), 24) << "run on a depth-24 screen";
   // A frame with a content window inside, as the toolkit makes them.
   const Window frame = makeTopLevel("Host Fr\xC3\xA4me", "Host Fr\xE4me");
+  takenOver = frame;
   const Window content =
       XCreateSimpleWindow(d, frame, 0, 0, 300, 200, 0, 0, 0xFF00FF);  // magenta paint
   XMapWindow(d, content);
@@ -183,6 +198,27 @@ TEST(X11Host, SetUpTakesOverTheWindowAndFramesReachTheScreen) {
   }
   EXPECT_EQ(wrong, 0);
   XDestroyImage(shot);
+  EXPECT_EQ(processWideErrors, 0);
+}
+
+TEST(X11Host, FramesStillReturnOnceTheWindowIsGone) {
+  ASSERT_NE(takenOver, 0u) << "needs the set-up of the test before";
+  Display* d = own();
+  // The toolkit destroys its frame (a program disposing it) while frames
+  // are shown: the puts into the library's window fail from now on, and
+  // no completion will ever come for them.
+  FakeJni jni;
+  jintArray array = jni.array(std::vector<jint>(64 * 64, 0x123456));
+  Java_Corvane_pixelsToScreen(jni.env(), nullptr, 0, 0, 64, 64, array, 0, 64);
+  XDestroyWindow(d, takenOver);
+  XSync(d, False);
+  signal(SIGALRM, onAlarm);
+  alarm(20);
+  for (int f = 0; f < 50; ++f) {
+    Java_Corvane_pixelsToScreen(jni.env(), nullptr, 0, 0, 64, 64, array, 0, 64);
+  }
+  alarm(0);
+  EXPECT_EQ(jni.pendingClass(), "");
   EXPECT_EQ(processWideErrors, 0);
 }
 
