@@ -10,6 +10,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <corvane_platform.h>
+#include <poll.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <time.h>
@@ -410,23 +411,27 @@ bool createPicture(Picture& picture, std::uint32_t width, std::uint32_t height, 
 
 void handleEvent(const XEvent& event);
 
-// Waits until the server has read every put of the picture. The server
-// sends a put's ShmCompletion while it runs the put, so once a round trip
-// has brought nothing a completion will never come: the put failed (its
-// window is gone, say) and its error has already been handled.
+// Waits until the server has read every put of the picture. A put whose
+// window is gone fails, and no ShmCompletion will ever come for it (its
+// error has been handled, which clears the count). So when nothing has
+// arrived for a while, a round trip tells: the server sends a completion
+// while it runs the put, so one not queued after the round trip never comes.
 void waitUntilRead(Picture& picture) {
   Display* display = session.display;
   while (picture.inFlight > 0) {
-    if (XPending(display) == 0) {
+    if (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+      handleEvent(event);
+      continue;
+    }
+    pollfd connection{ConnectionNumber(display), POLLIN, 0};
+    if (poll(&connection, 1, 100) == 0) {
       XSync(display, False);
       if (XPending(display) == 0) {
         picture.inFlight = 0;
-        break;
       }
     }
-    XEvent event;
-    XNextEvent(display, &event);
-    handleEvent(event);
   }
 }
 
