@@ -190,7 +190,7 @@ void scalePicture(const std::uint8_t* source, std::ptrdiff_t sourcePitch, std::u
   const std::size_t wideBytes = std::size_t{width} * scale * bytesPerPixel;
 #if defined(__SSE2__)
   const std::size_t sourceBytes = std::size_t{width} * bytesPerPixel;
-  if (scale == 2 && sourceBytes % 16 == 0 && targetPitch % 16 == 0 &&
+  if (scale == 2 && bytesPerPixel != 3 && sourceBytes % 16 == 0 && targetPitch % 16 == 0 &&
       reinterpret_cast<std::uintptr_t>(target) % 16 == 0) {
     for (std::uint32_t y = 0; y < height; ++y) {
       std::uint8_t* first = target + static_cast<std::ptrdiff_t>(y) * 2 * targetPitch;
@@ -208,9 +208,17 @@ void scalePicture(const std::uint8_t* source, std::ptrdiff_t sourcePitch, std::u
     if (bytesPerPixel == 4) {
       widenRow32(reinterpret_cast<const std::uint32_t*>(from),
                  reinterpret_cast<std::uint32_t*>(first), width, scale);
-    } else {
+    } else if (bytesPerPixel == 2) {
       widenRow16(reinterpret_cast<const std::uint16_t*>(from),
                  reinterpret_cast<std::uint16_t*>(first), width, scale);
+    } else {
+      // Three bytes a pixel (a server that packs depth 24): byte by byte.
+      std::uint8_t* to = first;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        for (std::uint32_t k = 0; k < scale; ++k, to += bytesPerPixel) {
+          std::memcpy(to, from + std::size_t{x} * bytesPerPixel, bytesPerPixel);
+        }
+      }
     }
     for (std::uint32_t k = 1; k < scale; ++k) {
       std::memcpy(first + static_cast<std::ptrdiff_t>(k) * targetPitch, first, wideBytes);

@@ -147,4 +147,27 @@ TEST(X11Logic, ScalingRepeatsEachPixelAndRowScaleTimes) {
   }
 }
 
+TEST(X11Logic, ScalingPacksThreeBytePixelsToo) {
+  // A server may store depth 24 in three bytes a pixel.
+  const std::uint32_t width = 5, height = 2, sourcePitch = 17, padding = 4;
+  std::vector<std::uint8_t> source(std::size_t{sourcePitch} * height);
+  for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 37 + 1);
+  for (std::uint32_t scale : {1u, 2u, 3u}) {
+    const std::uint32_t targetPitch = width * scale * 3 + padding;
+    std::vector<std::uint8_t> target(std::size_t{targetPitch} * height * scale, 0xA5);
+    x11::scalePicture(source.data(), sourcePitch, target.data(), targetPitch, width, height, 3,
+                      scale);
+    for (std::uint32_t y = 0; y < height * scale; ++y) {
+      for (std::uint32_t x = 0; x < targetPitch; ++x) {
+        const std::uint8_t got = target[std::size_t{y} * targetPitch + x];
+        const std::uint8_t expected =
+            x < width * scale * 3
+                ? source[std::size_t{y / scale} * sourcePitch + (x / 3 / scale) * 3 + x % 3]
+                : 0xA5;
+        ASSERT_EQ(got, expected) << "at byte " << x << ", row " << y << ", scale " << scale;
+      }
+    }
+  }
+}
+
 }  // namespace
