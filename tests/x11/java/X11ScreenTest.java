@@ -200,7 +200,13 @@ class X11ScreenTest {
     for (int f = 0; f < 50; f++) {
       Corvane.pixelsToScreen(0, 0, width, height, pixels, offset, scansize);
     }
-    Thread.sleep(300);
+    // Give the toolkit time to paint many times over (a busy machine may
+    // need longer), then look.
+    long deadline = System.nanoTime() + 10_000_000_000L;
+    while (paints.get() - paintsBefore <= 20 && System.nanoTime() < deadline) {
+      Thread.sleep(20);
+    }
+    Thread.sleep(100);
     int[] shown = screenshot();
     assertTrue(
         paints.get() - paintsBefore > 20,
