@@ -112,21 +112,13 @@ public final class ScreenConsumer implements ImageConsumer {
   public synchronized void setPixels(
       int x, int y, int w, int h, ColorModel model, byte[] pixels, int off, int scansize) {
     requireDimensions();
-    int x0 = Math.max(x, 0);
-    int y0 = Math.max(y, 0);
-    int x1 = (int) Math.min((long) x + w, width);
-    int y1 = (int) Math.min((long) y + h, height);
-    if (x0 >= x1 || y0 >= y1) {
-      return;
-    }
-    int[] target = ownBuffer();
-    for (int row = y0; row < y1; row++) {
-      int from = rowStart(off, row - y, scansize, x0 - x, x1 - x0, pixels.length);
-      int to = row * width + x0;
-      for (int i = 0; i < x1 - x0; i++) {
-        target[to + i] = model.getRGB(pixels[from + i] & 0xFF);
-      }
-    }
+    copyRectangle(
+        x, y, w, h, off, scansize, pixels.length,
+        (from, target, to, count) -> {
+          for (int i = 0; i < count; i++) {
+            target[to + i] = model.getRGB(pixels[from + i] & 0xFF);
+          }
+        });
   }
 
   /**
@@ -151,13 +143,6 @@ public final class ScreenConsumer implements ImageConsumer {
       frameScansize = scansize;
       return;
     }
-    int x0 = Math.max(x, 0);
-    int y0 = Math.max(y, 0);
-    int x1 = (int) Math.min((long) x + w, width);
-    int y1 = (int) Math.min((long) y + h, height);
-    if (x0 >= x1 || y0 >= y1) {
-      return;
-    }
     if (rgb
         && pixels == frame
         && frame != buffer
@@ -165,17 +150,41 @@ public final class ScreenConsumer implements ImageConsumer {
         && off == (long) frameOffset + (long) y * scansize + x) {
       return; // the producer's array, which holds the frame, already has these pixels
     }
+    copyRectangle(
+        x, y, w, h, off, scansize, pixels.length,
+        (from, target, to, count) -> {
+          if (rgb) {
+            System.arraycopy(pixels, from, target, to, count);
+          } else {
+            for (int i = 0; i < count; i++) {
+              target[to + i] = model.getRGB(pixels[from + i]);
+            }
+          }
+        });
+  }
+
+  /** Copies {@code count} pixels of a source row, starting at {@code from}, into a frame row. */
+  private interface RowCopy {
+    void copy(int from, int[] target, int to, int count);
+  }
+
+  /**
+   * Copies the part of the rectangle that lies inside the frame into the consumer's own buffer,
+   * a row at a time; each row of the source is checked against {@code length} first.
+   */
+  private void copyRectangle(
+      int x, int y, int w, int h, int off, int scansize, int length, RowCopy copy) {
+    int x0 = Math.max(x, 0);
+    int y0 = Math.max(y, 0);
+    int x1 = (int) Math.min((long) x + w, width);
+    int y1 = (int) Math.min((long) y + h, height);
+    if (x0 >= x1 || y0 >= y1) {
+      return;
+    }
     int[] target = ownBuffer();
     for (int row = y0; row < y1; row++) {
-      int from = rowStart(off, row - y, scansize, x0 - x, x1 - x0, pixels.length);
-      int to = row * width + x0;
-      if (rgb) {
-        System.arraycopy(pixels, from, target, to, x1 - x0);
-      } else {
-        for (int i = 0; i < x1 - x0; i++) {
-          target[to + i] = model.getRGB(pixels[from + i]);
-        }
-      }
+      int from = rowStart(off, row - y, scansize, x0 - x, x1 - x0, length);
+      copy.copy(from, target, row * width + x0, x1 - x0);
     }
   }
 
